@@ -1,0 +1,8 @@
+// w98's own extensions beside the Win32 subset: machines, program stubs, thread termination.
+#ifndef W98_W98_H
+#define W98_W98_H
+
+#include <w98/machine.h>
+#include <w98/thread.h>
+
+#endif  // W98_W98_H

@@ -1,0 +1,141 @@
+#include "core/machine.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+#include "core/ini_document.h"
+#include "core/text.h"
+#include "w98/machine.h"
+
+namespace w98::internal {
+namespace {
+
+std::mutex g_current_mutex;
+std::shared_ptr<Machine> g_current;
+bool g_current_loaded = false;
+std::vector<std::function<void()>>& ResetHooks() {
+  static std::vector<std::function<void()>> hooks;
+  return hooks;
+}
+
+std::int64_t StampOf(const std::filesystem::path& file) {
+  struct stat st {};
+  if (::stat(file.c_str(), &st) != 0) return -2;
+  return (static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec) ^
+         (static_cast<std::int64_t>(st.st_size) << 40) ^ static_cast<std::int64_t>(st.st_ino);
+}
+
+std::string ReadWholeFile(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+}  // namespace
+
+Machine::Machine(std::filesystem::path root) : root_(std::move(root)) {}
+
+std::shared_ptr<Machine> Machine::Current() {
+  std::lock_guard<std::mutex> lock(g_current_mutex);
+  if (!g_current_loaded) {
+    g_current_loaded = true;
+    const char* env = std::getenv(kMachineEnv);
+    if (env != nullptr && *env != '\0' && IsMachineFolder(env)) {
+      std::error_code ec;
+      auto root = std::filesystem::canonical(env, ec);
+      if (!ec) g_current = std::make_shared<Machine>(root);
+    }
+  }
+  return g_current;
+}
+
+std::filesystem::path Machine::DriveFolder(char letter) const {
+  char lower = static_cast<char>(letter >= 'A' && letter <= 'Z' ? letter + 32 : letter);
+  return root_ / std::string(1, lower);
+}
+
+bool Machine::HasDrive(char letter) const {
+  struct stat st {};
+  return ::stat(DriveFolder(letter).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::filesystem::path Machine::RunFolder() const {
+  std::filesystem::path run = root_ / "run";
+  std::error_code ec;
+  std::filesystem::create_directories(run, ec);
+  return run;
+}
+
+std::string Machine::Setting(std::string_view section, std::string_view key,
+                             std::string_view fallback) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  const std::int64_t stamp = StampOf(IniPath());
+  if (stamp != ini_stamp_) {
+    ini_bytes_ = ReadWholeFile(IniPath());
+    ini_stamp_ = stamp;
+  }
+  auto value = IniDocument::Parse(ini_bytes_).Get(section, key);
+  return value ? *value : std::string(fallback);
+}
+
+bool Machine::WriteSetting(std::string_view section, std::string_view key,
+                           std::string_view value) {
+  const std::filesystem::path lock_path = RunFolder() / "machine.ini.lock";
+  const int lock_fd = ::open(lock_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  if (lock_fd < 0) return false;
+  ::flock(lock_fd, LOCK_EX);
+  IniDocument doc = IniDocument::Parse(ReadWholeFile(IniPath()));
+  doc.Set(section, key, value);
+  const std::string bytes = doc.Serialize();
+  const std::filesystem::path temp = root_ / ".machine.ini.new";
+  bool ok = false;
+  {
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    ok = static_cast<bool>(out);
+  }
+  if (ok) ok = ::rename(temp.c_str(), IniPath().c_str()) == 0;
+  ::flock(lock_fd, LOCK_UN);
+  ::close(lock_fd);
+  std::lock_guard<std::mutex> lock(mutex_);
+  ini_stamp_ = -1;
+  return ok;
+}
+
+std::string Machine::WindowsFolder() const {
+  std::string dir = Setting("machine", "windir", "C:\\WINDOWS");
+  while (dir.size() > 3 && (dir.back() == '\\' || dir.back() == '/')) dir.pop_back();
+  return dir;
+}
+
+bool SelectMachineFolder(const std::filesystem::path& root) {
+  if (!IsMachineFolder(root.string())) return false;
+  std::error_code ec;
+  auto canonical = std::filesystem::canonical(root, ec);
+  if (ec) return false;
+  ::setenv(kMachineEnv, canonical.c_str(), 1);
+  std::vector<std::function<void()>> hooks;
+  {
+    std::lock_guard<std::mutex> lock(g_current_mutex);
+    g_current = std::make_shared<Machine>(canonical);
+    g_current_loaded = true;
+    hooks = ResetHooks();
+  }
+  for (auto& hook : hooks) hook();
+  return true;
+}
+
+void RegisterMachineResetHook(std::function<void()> hook) {
+  std::lock_guard<std::mutex> lock(g_current_mutex);
+  ResetHooks().push_back(std::move(hook));
+}
+
+}  // namespace w98::internal

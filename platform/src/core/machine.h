@@ -1,0 +1,58 @@
+// The machine a process works on: its folder, drive folders, run folder and machine.ini.
+#ifndef W98_SRC_CORE_MACHINE_H
+#define W98_SRC_CORE_MACHINE_H
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+namespace w98::internal {
+
+class Machine {
+ public:
+  explicit Machine(std::filesystem::path root);
+
+  // The machine that W98_MACHINE named when w98 was first used (or that SelectMachine chose),
+  // or nullptr when there is none. Safe from any thread.
+  static std::shared_ptr<Machine> Current();
+
+  const std::filesystem::path& Root() const { return root_; }
+  // Host folder of a drive letter ('c' or 'C' -> ROOT/c); the folder may be missing.
+  std::filesystem::path DriveFolder(char letter) const;
+  bool HasDrive(char letter) const;
+  // State of the running machine (window table, sockets, locks, process table, boot log).
+  // Created on first use; never part of a drive.
+  std::filesystem::path RunFolder() const;
+  std::filesystem::path IniPath() const { return root_ / "machine.ini"; }
+
+  // A value of machine.ini; re-read when the file has changed since the last read.
+  std::string Setting(std::string_view section, std::string_view key,
+                      std::string_view fallback = {}) const;
+  // Writes a value of machine.ini atomically (other processes see the old or the new file,
+  // never a torn one); writers of different keys never lose each other's values.
+  bool WriteSetting(std::string_view section, std::string_view key, std::string_view value);
+
+  // The Windows folder as a DOS path without trailing backslash ("C:\WINDOWS").
+  std::string WindowsFolder() const;
+
+ private:
+  std::filesystem::path root_;
+  mutable std::mutex mutex_;
+  mutable std::string ini_bytes_;
+  mutable std::int64_t ini_stamp_ = -1;  // mtime (ns) ^ size of the machine.ini last read
+};
+
+// Makes `root` the current machine; false when it is not a machine folder. Runs every
+// registered reset hook so that caches of the previous machine are dropped.
+bool SelectMachineFolder(const std::filesystem::path& root);
+
+// Registers a hook that SelectMachineFolder runs after switching machines (cache resets).
+void RegisterMachineResetHook(std::function<void()> hook);
+
+}  // namespace w98::internal
+
+#endif  // W98_SRC_CORE_MACHINE_H

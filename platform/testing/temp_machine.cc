@@ -1,0 +1,53 @@
+#include "temp_machine.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "w98/machine.h"
+
+namespace w98::testing {
+
+std::filesystem::path BuildBinFolder() {
+  if (const char* bin = std::getenv("QUILLOW_BIN"); bin != nullptr && *bin != '\0') return bin;
+  char self[4096];
+  const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+  if (n <= 0) return std::filesystem::current_path();
+  self[n] = '\0';
+  return std::filesystem::path(self).parent_path();
+}
+
+TempMachine::TempMachine() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "w98-test-XXXXXX").string();
+  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  root_ = pattern;
+  MachineOptions options;
+  options.host_bin = BuildBinFolder().string();
+  if (!CreateMachine(root_.string(), options))
+    throw std::runtime_error("cannot create a machine in " + root_.string());
+  if (!SelectMachine(root_.string())) throw std::runtime_error("cannot select " + root_.string());
+}
+
+TempMachine::~TempMachine() {
+  std::error_code ec;
+  std::filesystem::remove_all(root_, ec);
+}
+
+void TempMachine::WriteFile(const std::string& relative, const std::string& bytes) const {
+  const auto path = OnC(relative);
+  std::filesystem::create_directories(path.parent_path());
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string TempMachine::ReadFile(const std::string& relative) const {
+  std::ifstream in(OnC(relative), std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+}  // namespace w98::testing

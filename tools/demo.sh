@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# The demo of `./dev run`: creates a demo Windows 98 machine and shows what is on it.
+set -euo pipefail
+bin=$(cd "${1:-build/default/bin}" && pwd)
+machine=${QUILLOW_DEMO_MACHINE:-$PWD/build/demo-machine}
+rm -rf "$machine"
+"$bin/w98" init "$machine"
+export W98_MACHINE=$machine
+echo
+echo "Drive C: of the demo machine ($machine/c):"
+(cd "$machine/c" && find . -mindepth 1 | sed 's|^\./|  C:\\|; s|/|\\|g' | sort)
