@@ -1,0 +1,27 @@
+// The machine's clock: host time plus the offset kept in machine.ini ([clock] offset, seconds).
+#ifndef W98_SRC_CORE_CLOCK_H
+#define W98_SRC_CORE_CLOCK_H
+
+#include <cstdint>
+
+#include "w98/windef.h"
+
+namespace w98::internal {
+
+// Now on the machine's clock, in 100-ns units since 1601-01-01 UTC (a FILETIME value).
+std::uint64_t MachineNowFileTime();
+
+// FILETIME value <-> host seconds and nanoseconds since 1970.
+std::uint64_t FileTimeFromUnix(std::int64_t seconds, std::int64_t nanoseconds);
+void UnixFromFileTime(std::uint64_t filetime, std::int64_t& seconds, std::int64_t& nanoseconds);
+
+inline FILETIME ToFileTime(std::uint64_t value) {
+  return FILETIME{static_cast<DWORD>(value), static_cast<DWORD>(value >> 32)};
+}
+inline std::uint64_t FromFileTime(const FILETIME& ft) {
+  return (static_cast<std::uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+}
+
+}  // namespace w98::internal
+
+#endif  // W98_SRC_CORE_CLOCK_H

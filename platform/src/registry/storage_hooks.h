@@ -1,0 +1,34 @@
+// What the file, process and session layers ask of the registry storage.
+#ifndef W98_SRC_REGISTRY_STORAGE_HOOKS_H
+#define W98_SRC_REGISTRY_STORAGE_HOOKS_H
+
+#include <filesystem>
+#include <string_view>
+
+#include "w98/windef.h"
+
+namespace w98::internal {
+
+// True when `name` (a file name inside a drive folder) is a helper file that the registry
+// storage keeps beside a hive; such files are never listed and cannot be opened through w98.
+bool IsRegistryHelperFile(std::string_view name);
+
+// CopyFileA asks this first for every source. When `source` is a hive that may be open, the
+// storage writes a complete, openable copy of it as of one moment to `target` (a new host
+// file), sets *error (ERROR_SUCCESS on success) and returns true; otherwise returns false and
+// the caller copies the bytes itself.
+bool CopyHiveConsistently(const std::filesystem::path& source,
+                          const std::filesystem::path& target, DWORD* error);
+
+// Called before a file is replaced, deleted or renamed over through w98. When `target` is a
+// hive, the storage drops whatever it keeps beside it, so that the new file is what the next
+// program sees.
+void BeforeHiveReplaced(const std::filesystem::path& target);
+
+// Makes every registry write of this process durable and visible to other processes (before a
+// program is started, and when the session ends).
+void FlushAllHives();
+
+}  // namespace w98::internal
+
+#endif  // W98_SRC_REGISTRY_STORAGE_HOOKS_H
