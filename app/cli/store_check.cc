@@ -18,16 +18,16 @@ const std::string kReferences = "cref.tab";
 
 // What the check reads once and every invariant uses.
 struct Catalogue {
-  std::vector<std::string> snapshots;                         // the snapshot list, in order
-  std::map<std::string, std::vector<std::string>> files;      // snapshot -> its file keys
-  std::vector<std::string> index;                             // the Index list
+  std::vector<std::string> snapshots;                          // the snapshot list, in order
+  std::map<std::string, std::vector<std::string>> files;       // snapshot -> its file keys
+  std::vector<std::string> index;                              // the Index list
   std::map<std::string, std::vector<std::string>> references;  // indexed key -> its names
 };
 
 std::vector<std::string> FileKeys(const std::string& snapshot) {
-  std::vector<std::string> keys =
-      c::ReadList(snapshot, "KernelFileList", "FileCount", "File", 0);
-  const std::vector<std::string> user = c::ReadList(snapshot, "UserFileList", "FileCount", "File", 0);
+  std::vector<std::string> keys = c::ReadList(snapshot, "KernelFileList", "FileCount", "File", 0);
+  const std::vector<std::string> user =
+      c::ReadList(snapshot, "UserFileList", "FileCount", "File", 0);
   keys.insert(keys.end(), user.begin(), user.end());
   return keys;
 }
@@ -52,25 +52,27 @@ InvariantResult Start(const char* name, const char* statement) {
 }
 
 InvariantResult CheckMarks(const Catalogue& catalogue) {
-  InvariantResult r = Start("marks", "no operation is under way: Valid = 1 in snapshot.ini and "
-                                     "cref.tab, and no LastOp flag is set");
+  InvariantResult r = Start("marks",
+                            "no operation is under way: Valid = 1 in snapshot.ini, "
+                            "cref.tab and the newest snapshot");
   for (const std::string& profile : {kMaster, kReferences}) {
     ++r.checked;
     if (c::ReadInt(profile, "Misc", "Valid").value_or(0) != 1)
       r.problems.push_back(profile + ": Valid is not 1");
   }
-  for (const char* flag : {"DoSave", "DoDelete", "DoFixDates"}) {
+  if (!catalogue.snapshots.empty()) {
     ++r.checked;
-    if (c::ReadInt(kMaster, "LastOp", flag).value_or(0) != 0)
-      r.problems.push_back(std::string("snapshot.ini: LastOp ") + flag + " is set");
+    const std::string& newest = catalogue.snapshots.back();
+    if (c::ReadInt(newest, "Misc", "Valid").value_or(0) != 1)
+      r.problems.push_back(newest + " (the newest snapshot): Valid is not 1");
   }
-  (void)catalogue;
   return r;
 }
 
 InvariantResult CheckSnapshotList(const Catalogue& catalogue) {
-  InvariantResult r = Start("snapshot list", "every listed snapshot is named once, has its "
-                                             "control key and is complete (Valid = 1)");
+  InvariantResult r = Start("snapshot list",
+                            "every listed snapshot is named once, has its "
+                            "control key and is complete (Valid = 1)");
   std::set<std::string> seen;
   for (size_t i = 0; i < catalogue.snapshots.size(); ++i) {
     const std::string& name = catalogue.snapshots[i];
@@ -92,9 +94,10 @@ InvariantResult CheckSnapshotList(const Catalogue& catalogue) {
 }
 
 InvariantResult CheckSnapshotFiles(const Catalogue& catalogue) {
-  InvariantResult r = Start("snapshot files", "every file of a listed snapshot has a stored "
-                                              "version whose references name the snapshot "
-                                              "(unless its copy failed when it was saved)");
+  InvariantResult r = Start("snapshot files",
+                            "every file of a listed snapshot has a stored "
+                            "version whose references name the snapshot "
+                            "(unless its copy failed when it was saved)");
   for (const auto& [name, keys] : catalogue.files) {
     for (const std::string& key : keys) {
       ++r.checked;
@@ -119,8 +122,6 @@ InvariantResult CheckReferenceCounts(const Catalogue& catalogue) {
     ++r.checked;
     const size_t holders = names.size();
     if (holders == 0) r.problems.push_back(key + ": RefCount is 0");
-    if (c::ReadText(kReferences, key, "RefControlFile" + std::to_string(holders + 1)))
-      r.problems.push_back(key + ": a reference past RefCount");
     std::map<std::string, int> counted;
     for (const std::string& name : names) {
       if (name.empty()) {
@@ -132,8 +133,8 @@ InvariantResult CheckReferenceCounts(const Catalogue& catalogue) {
         r.problems.push_back(key + ": referenced by " + name + ", which is not listed");
         continue;
       }
-      const int held = static_cast<int>(
-          std::count(files->second.begin(), files->second.end(), key));
+      const int held =
+          static_cast<int>(std::count(files->second.begin(), files->second.end(), key));
       if (++counted[name] > held)
         r.problems.push_back(key + ": referenced by " + name + " more often than it holds it");
     }
@@ -142,8 +143,9 @@ InvariantResult CheckReferenceCounts(const Catalogue& catalogue) {
 }
 
 InvariantResult CheckIndexedCopies(const Catalogue& catalogue) {
-  InvariantResult r = Start("stored copies", "every version in the Index has its entry and its "
-                                             "stored copy (StorePath + Alias)");
+  InvariantResult r = Start("stored copies",
+                            "every version in the Index has its entry and its "
+                            "stored copy (StorePath + Alias)");
   std::set<std::string> seen;
   for (size_t i = 0; i < catalogue.index.size(); ++i) {
     const std::string& key = catalogue.index[i];
@@ -173,9 +175,9 @@ InvariantResult CheckIndexedCopies(const Catalogue& catalogue) {
 }
 
 InvariantResult CheckUnreferencedCopies(const Catalogue& catalogue, const std::string& store) {
-  InvariantResult r =
-      Start("unreferenced copies", "every file in the copy folder is the stored copy of an "
-                                   "indexed version");
+  InvariantResult r = Start("unreferenced copies",
+                            "every file in the copy folder is the stored copy of an "
+                            "indexed version");
   std::set<std::string> named;
   for (const std::string& key : catalogue.index) {
     const std::string alias = c::ReadText(kReferences, key, "Alias").value_or("");
@@ -203,9 +205,9 @@ InvariantResult CheckUnreferencedCopies(const Catalogue& catalogue, const std::s
 
 std::vector<InvariantResult> CheckStore(const std::string& store) {
   const Catalogue catalogue = Read();
-  return {CheckMarks(catalogue),           CheckSnapshotList(catalogue),
-          CheckSnapshotFiles(catalogue),   CheckReferenceCounts(catalogue),
-          CheckIndexedCopies(catalogue),   CheckUnreferencedCopies(catalogue, store)};
+  return {CheckMarks(catalogue),         CheckSnapshotList(catalogue),
+          CheckSnapshotFiles(catalogue), CheckReferenceCounts(catalogue),
+          CheckIndexedCopies(catalogue), CheckUnreferencedCopies(catalogue, store)};
 }
 
 }  // namespace quillow

@@ -31,14 +31,16 @@ void DeleteSnapshot(const DeleteJob& job) {
   ExportWithLineFeed(store + "snapshot.sav", cat::kMaster);
   ExportWithLineFeed(store + "cref.sav", cat::kReferences);
 
-  Require(WriteInt(name, cat::kMisc, cat::kValid, 0));
-  Require(WriteInt(cat::kReferences, cat::kMisc, cat::kValid, 0));
-  Require(WriteInt(cat::kMaster, cat::kMisc, cat::kValid, 0));
+  // The delete's flag goes first, so that wherever the delete stops, a Valid of 0 is always
+  // explained by it.
   {
     Section last_op(cat::kMaster, cat::kLastOp);
     Require(last_op.WriteInt(cat::kDoDelete, 1));
     Require(last_op.WriteText(cat::kDeleteImage, name));
   }
+  Require(WriteInt(name, cat::kMisc, cat::kValid, 0));
+  Require(WriteInt(cat::kReferences, cat::kMisc, cat::kValid, 0));
+  Require(WriteInt(cat::kMaster, cat::kMisc, cat::kValid, 0));
   Require(FlushCatalogue());
 
   for (char letter : {'B', 'W', 'D'}) {

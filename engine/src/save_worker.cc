@@ -81,13 +81,15 @@ class SaveRun {
     ExportCatalogueKey(store + "snapshot.sav", ProfileKeyName(cat::kMaster));
     ExportCatalogueKey(store + "cref.sav", ProfileKeyName(cat::kReferences));
 
-    Require(WriteInt(job_.name, cat::kMisc, cat::kValid, 0));
-    Require(WriteInt(cat::kMaster, cat::kMisc, cat::kValid, 0));
+    // The save's flag goes first, so that wherever the save stops, a Valid of 0 is always
+    // explained by it (an interrupted save, never a damaged catalogue).
     {
       Section last_op(cat::kMaster, cat::kLastOp);
       Require(last_op.WriteInt(cat::kDoSave, 1));
       Require(last_op.WriteText(cat::kSaveImage, job_.name));
     }
+    Require(WriteInt(job_.name, cat::kMisc, cat::kValid, 0));
+    Require(WriteInt(cat::kMaster, cat::kMisc, cat::kValid, 0));
     if (SnapshotListed(job_.name)) {
       // A save under a listed name replaces that snapshot: its references are released as a
       // delete releases them, so the list never names it twice.
@@ -254,8 +256,7 @@ class SaveRun {
   // kernel file, to the Windows-phase batch for a user file.
   void AppendRestoreLines(const FileFacts& facts, const std::string& version,
                           const std::string& original, const std::string& stored) {
-    const texts::RestoreItem item{original, stored, version, facts.attribute_text,
-                                  facts.size_text};
+    const texts::RestoreItem item{original, stored, version, facts.attribute_text, facts.size_text};
     if (facts.kernel) {
       WriteTo(boot_, texts::RestoreBlock(item));
       WriteTo(dos_, texts::QuickRestoreRecord(version, original, stored, facts.attribute_letters));
@@ -296,6 +297,8 @@ class SaveRun {
       Require(CopyFileA((store + work_file).c_str(), target.c_str(), FALSE) != FALSE);
     }
 
+    // Every Valid is 1 before the save's flag is cleared.
+    Require(WriteInt(job_.name, cat::kMisc, cat::kValid, 1));
     Require(WriteInt(cat::kReferences, cat::kMisc, cat::kValid, 1));
     Require(WriteInt(cat::kMaster, cat::kMisc, cat::kValid, 1));
     {
@@ -303,7 +306,6 @@ class SaveRun {
       Require(last_op.WriteInt(cat::kDoSave, 0));
       Require(last_op.DeleteValue(cat::kSaveImage));
     }
-    Require(WriteInt(job_.name, cat::kMisc, cat::kValid, 1));
 
     const Settings settings(store);
     if (!IsScheduledName(job_.name)) {
