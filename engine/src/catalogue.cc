@@ -75,8 +75,11 @@ Section::Section(std::string_view profile, std::string_view section) {
   if (!profile.empty() && !section.empty()) key_ = OpenOrCreate(KeyPath(profile, section));
 }
 
-Section::~Section() {
+Section::~Section() { Close(); }
+
+void Section::Close() {
   if (key_ != nullptr) RegCloseKey(key_);
+  key_ = nullptr;
 }
 
 int Section::ReadInt(std::string_view value, int fallback) const {

@@ -96,6 +96,8 @@ class Section {
   bool WriteText(std::string_view value, std::string_view text);
   // Removes one value; a missing value is no failure.
   bool DeleteValue(std::string_view value);
+  // Closes the key before the object goes; later reads give defaults, writes fail.
+  void Close();
 
  private:
   HKEY key_ = nullptr;

@@ -166,43 +166,36 @@ class SaveRun {
       ++count;
       Require(list.WriteInt(cat::kFileCount, count));
     }
-    int references = 0;
-    std::string stored;
-    std::string original;
-    {
-      Section entry(cat::kReferences, facts.key);
-      references = entry.ReadInt(cat::kRefCount, 0);
-      if (references != 0) {
-        stored = entry.ReadText(cat::kStorePath) + entry.ReadText(cat::kAlias);
-        original = entry.ReadText(cat::kOriginalPath) + entry.ReadText(cat::kOriginalFileName);
-      }
-    }
+    Section entry(cat::kReferences, facts.key);
+    const int references = entry.ReadInt(cat::kRefCount, 0);
     EnsureStoreFolder(copy_folder_);
     if (references != 0)
-      ShareVersion(facts, version, references, original, stored);
+      ShareVersion(facts, version, references, entry);
     else
-      StoreVersion(found, facts, version);
+      StoreVersion(found, facts, version, entry);
   }
 
   // The version is stored already: the new snapshot takes a reference to it.
   void ShareVersion(const FileFacts& facts, const std::string& version, int references,
-                    const std::string& original, const std::string& stored) {
+                    Section& entry) {
+    const std::string stored = entry.ReadText(cat::kStorePath) + entry.ReadText(cat::kAlias);
+    const std::string original =
+        entry.ReadText(cat::kOriginalPath) + entry.ReadText(cat::kOriginalFileName);
     AppendRestoreLines(facts, version, original, stored);
-    Section entry(cat::kReferences, facts.key);
+    // The new name first, then the count that includes it.
     Require(entry.WriteText(NumberedName(cat::kRefControlFile, references + 1), job_.name));
     Require(entry.WriteInt(cat::kRefCount, references + 1));
   }
 
   // A version no snapshot holds: copy it into the store under a fresh alias.
   void StoreVersion(const WIN32_FIND_DATAA& found, const FileFacts& facts,
-                    const std::string& version) {
+                    const std::string& version, Section& entry) {
     const std::string alias = ChooseAlias(facts);
     Require(WriteInt(cat::kMaster, cat::kMisc, cat::kAliasSequentialNumber,
                      static_cast<int>(alias_counter_)));
     {
       // The version's entry is complete before its copy exists, so a copy never exists that no
       // entry names, wherever the save stops; deleting the half-made snapshot then removes it.
-      Section entry(cat::kReferences, facts.key);
       Require(entry.WriteText(NumberedName(cat::kRefControlFile, 1), job_.name));
       Require(entry.WriteInt(cat::kRefCount, 1));
       Require(entry.WriteText(cat::kOriginalPath, facts.folder));
@@ -216,6 +209,7 @@ class SaveRun {
       Require(entry.WriteText(cat::kTime, facts.time_text));
       Require(entry.WriteText(cat::kAttrib, facts.attribute_text));
       Require(entry.WriteText(cat::kVersion, version));
+      entry.Close();
     }
     const std::string copy = copy_folder_ + "\\" + alias;
     if (!CopyFileA(facts.path.c_str(), copy.c_str(), TRUE)) {

@@ -27,7 +27,7 @@ class TextFile {
   // One write of the whole text; false when the file is not open or the write fell short
   // (last_error() tells why, for example ERROR_DISK_FULL).
   bool Write(std::string_view text);
-  // One write per entry, in order; stops at the first failure.
+  // The entries, in order, as one write.
   bool WriteAll(const std::vector<std::string>& entries);
   // Moves to the start of the file, so that the next write overwrites what is there.
   bool Rewind();
