@@ -44,8 +44,8 @@ std::optional<int> ReadInt(const std::string& profile, const std::string& sectio
   Key key(Path(profile, section), false);
   if (key.get() == nullptr) return std::nullopt;
   DWORD number = 0, type = 0, size = sizeof number;
-  if (RegQueryValueExA(key.get(), value.c_str(), nullptr, &type,
-                       reinterpret_cast<BYTE*>(&number), &size) != ERROR_SUCCESS ||
+  if (RegQueryValueExA(key.get(), value.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&number),
+                       &size) != ERROR_SUCCESS ||
       size != sizeof number)
     return std::nullopt;
   return static_cast<int>(number);
@@ -56,8 +56,7 @@ std::optional<std::string> ReadText(const std::string& profile, const std::strin
   Key key(Path(profile, section), false);
   if (key.get() == nullptr) return std::nullopt;
   DWORD type = 0, size = 0;
-  if (RegQueryValueExA(key.get(), value.c_str(), nullptr, &type, nullptr, &size) !=
-          ERROR_SUCCESS ||
+  if (RegQueryValueExA(key.get(), value.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
       (type != REG_SZ && type != REG_EXPAND_SZ))
     return std::nullopt;
   std::string data(size, '\0');

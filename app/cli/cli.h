@@ -21,8 +21,8 @@ struct Invocation {
 using CommandFn = int (*)(const Invocation& invocation);
 
 struct Command {
-  const char* name;    // "list"
-  const char* usage;   // "quillow list    the snapshots, oldest first"
+  const char* name;   // "list"
+  const char* usage;  // "quillow list    the snapshots, oldest first"
   CommandFn run;
 };
 

@@ -63,7 +63,8 @@ int RunCheck(const Invocation& invocation) {
 
 }  // namespace
 
-QUILLOW_COMMAND("check", "check                      the consistency check and the store's invariants",
+QUILLOW_COMMAND("check",
+                "check                      the consistency check and the store's invariants",
                 RunCheck);
 
 }  // namespace quillow

@@ -58,11 +58,13 @@ int RunFiles(const Invocation& invocation) {
                PeopleDate(f.date) + " " + PeopleTime(f.time), f.attributes, f.version,
                f.alias.empty() ? "(not stored)" : f.alias});
   }
-  std::printf("Snapshot %s: %zu file%s (%d restored in the boot phase, %zu in Windows)\n\n",
-              name.c_str(), files.size(), files.size() == 1 ? "" : "s", kernel,
-              files.size() - static_cast<size_t>(std::min<int>(kernel, static_cast<int>(files.size()))));
+  std::printf(
+      "Snapshot %s: %zu file%s (%d restored in the boot phase, %zu in Windows)\n\n", name.c_str(),
+      files.size(), files.size() == 1 ? "" : "s", kernel,
+      files.size() - static_cast<size_t>(std::min<int>(kernel, static_cast<int>(files.size()))));
   if (!files.empty()) std::printf("%s", table.Render().c_str());
-  if (missing > 0) std::printf("%d file%s could not be stored.\n", missing, missing == 1 ? "" : "s");
+  if (missing > 0)
+    std::printf("%d file%s could not be stored.\n", missing, missing == 1 ? "" : "s");
   return 0;
 }
 

@@ -56,7 +56,8 @@ int RunInstall(const Invocation& invocation) {
 
 }  // namespace
 
-QUILLOW_COMMAND("install", "install [--patterns FILE]  install on the machine (store, patterns, settings)",
+QUILLOW_COMMAND("install",
+                "install [--patterns FILE]  install on the machine (store, patterns, settings)",
                 RunInstall);
 
 }  // namespace quillow

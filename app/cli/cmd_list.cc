@@ -42,8 +42,7 @@ int RunList(const Invocation& invocation) {
   for (const SnapshotInfo& s : snapshots) {
     table.Add({s.name, PeopleDate(s.date) + " " + PeopleTime(s.time),
                std::to_string(s.kernel_files + s.user_files), std::to_string(s.kernel_files),
-               std::to_string(s.user_files), s.valid != 0 ? "complete" : "INCOMPLETE",
-               s.comments});
+               std::to_string(s.user_files), s.valid != 0 ? "complete" : "INCOMPLETE", s.comments});
   }
   std::printf("%s%zu snapshot%s.\n", table.Render().c_str(), snapshots.size(),
               snapshots.size() == 1 ? "" : "s");

@@ -44,8 +44,11 @@ int CountPatternFiles() {
 class Progress {
  public:
   Progress(const EngineLibrary& engine, std::string name, int expected)
-      : engine_(engine), name_(std::move(name)), expected_(expected),
-        terminal_(isatty(STDERR_FILENO) != 0), started_(std::chrono::steady_clock::now()) {}
+      : engine_(engine),
+        name_(std::move(name)),
+        expected_(expected),
+        terminal_(isatty(STDERR_FILENO) != 0),
+        started_(std::chrono::steady_clock::now()) {}
 
   void Tick() {
     const auto now = std::chrono::steady_clock::now();
@@ -82,14 +85,14 @@ int RunSave(const Invocation& invocation) {
   EngineLibrary engine;
   if (!engine.Load(&error)) return Fail(error);
   if (engine.init_status() != SS_OK)
-    return Fail(StatusMeaning(engine.init_status()) + " (" +
-                    std::to_string(engine.init_status()) +
+    return Fail(StatusMeaning(engine.init_status()) + " (" + std::to_string(engine.init_status()) +
                     "); the catalogue must be repaired first (see \"quillow check\")",
                 3);
   const std::string stamp = TodayStamp();
   const std::string name =
       args.empty() ? stamp + ".S" + NextSnapshotNumber(ListSnapshots(engine), stamp) : args[0];
-  if (name.size() < 10) return Fail("a snapshot name has at least ten characters (yyyymmdd.Snn)", 2);
+  if (name.size() < 10)
+    return Fail("a snapshot name has at least ten characters (yyyymmdd.Snn)", 2);
 
   const int expected = CountPatternFiles();
   const LONG versions_before = engine.GetSSFilesCount();
@@ -127,10 +130,11 @@ int RunSave(const Invocation& invocation) {
     std::printf("%s\n", json.text().c_str());
     return 0;
   }
-  std::printf("Saved %s: %d files (%d boot phase, %d Windows), %d new version%s stored, "
-              "the rest shared, in %.1f s.\n",
-              name.c_str(), files, record.kernelFileCount, record.userFileCount,
-              static_cast<int>(stored), stored == 1 ? "" : "s", seconds);
+  std::printf(
+      "Saved %s: %d files (%d boot phase, %d Windows), %d new version%s stored, "
+      "the rest shared, in %.1f s.\n",
+      name.c_str(), files, record.kernelFileCount, record.userFileCount, static_cast<int>(stored),
+      stored == 1 ? "" : "s", seconds);
   return 0;
 }
 

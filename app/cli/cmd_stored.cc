@@ -45,8 +45,7 @@ int RunStored(const Invocation& invocation) {
   int64_t bytes = 0;
   for (const FileVersionInfo& v : versions) {
     table.Add({v.source_folder + v.source_name, Grouped(v.size),
-               PeopleDate(v.date) + " " + PeopleTime(v.time), v.version, v.alias,
-               v.last_snapshot});
+               PeopleDate(v.date) + " " + PeopleTime(v.time), v.version, v.alias, v.last_snapshot});
     bytes += static_cast<uint32_t>(v.size);
   }
   std::printf("%s%zu stored version%s, %s bytes.\n", table.Render().c_str(), versions.size(),

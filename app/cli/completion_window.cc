@@ -41,14 +41,14 @@ DWORD WINAPI CompletionWindow::ThreadMain(LPVOID parameter) {
   window_class.lpfnWndProc = WindowProc;
   window_class.lpszClassName = kClassName;
   RegisterClassA(&window_class);
-  HWND window = CreateWindowExA(0, kClassName, "quillow", 0, 0, 0, 0, 0, nullptr, nullptr,
-                                nullptr, nullptr);
+  HWND window =
+      CreateWindowExA(0, kClassName, "quillow", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
   {
     std::lock_guard<std::mutex> lock(self->mutex_);
     self->window_ = window;
     if (window == nullptr)
-      self->error_ = "cannot create the message window (error " + std::to_string(GetLastError()) +
-                     ")";
+      self->error_ =
+          "cannot create the message window (error " + std::to_string(GetLastError()) + ")";
     self->ready_ = true;
   }
   self->changed_.notify_all();

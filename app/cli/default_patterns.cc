@@ -52,7 +52,8 @@ bool ParsePatterns(const std::string& text, BackupPatterns* patterns, std::strin
     } else {
       *error = "line " + std::to_string(number) +
                ": a pattern is a full path (C:\\FILE) or a path below the Windows folder "
-               "starting with a backslash (\\SYSTEM.INI): " + line;
+               "starting with a backslash (\\SYSTEM.INI): " +
+               line;
       return false;
     }
   }

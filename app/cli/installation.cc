@@ -11,14 +11,18 @@ namespace {
 
 // The settings of the main program and of the engine, with the values of a fresh installation.
 const std::pair<const char*, const char*> kSettingDefaults[] = {
-    {"backgroundmode", "0"},  {"MainScreen", "0"},           {"restart", "0"},
-    {"restoress", "0"},       {"dosrestoress", "0"},         {"restoreimage", ""},
-    {"DoRestore", "0"},       {"debug", "0"},                {"skipintro", "0"},
-    {"daily", ""},            {"weekly", ""},                {"monthly", ""},
-    {"dailysaves", "7"},      {"weeklysaves", "4"},          {"monthlysaves", "12"},
-    {"undoexpire", "1"},      {"latestss", ""},              {"latestsstime", ""},
-    {"latestscheduless", ""}, {"latestschedulesstime", ""},  {"schedulebackup", "0"},
-    {"backuptime", "none"},   {"advance", "0"},
+    {"backgroundmode", "0"},  {"MainScreen", "0"},
+    {"restart", "0"},         {"restoress", "0"},
+    {"dosrestoress", "0"},    {"restoreimage", ""},
+    {"DoRestore", "0"},       {"debug", "0"},
+    {"skipintro", "0"},       {"daily", ""},
+    {"weekly", ""},           {"monthly", ""},
+    {"dailysaves", "7"},      {"weeklysaves", "4"},
+    {"monthlysaves", "12"},   {"undoexpire", "1"},
+    {"latestss", ""},         {"latestsstime", ""},
+    {"latestscheduless", ""}, {"latestschedulesstime", ""},
+    {"schedulebackup", "0"},  {"backuptime", "none"},
+    {"advance", "0"},
 };
 
 // The maker's programs that a restore names, as stubs of the host programs that play them.
@@ -53,13 +57,13 @@ bool ProvisionPatterns(const BackupPatterns& patterns) {
   bool ok = true;
   // The patterns first, then the counts that name them.
   for (size_t i = 0; i < patterns.root.size(); ++i)
-    ok = ok && c::WriteText(master, "BackupList", "RootFileType" + std::to_string(i),
-                            patterns.root[i]);
+    ok = ok &&
+         c::WriteText(master, "BackupList", "RootFileType" + std::to_string(i), patterns.root[i]);
   ok = ok && c::WriteInt(master, "BackupList", "RootFileTypeCount",
                          static_cast<int>(patterns.root.size()));
   for (size_t i = 0; i < patterns.windows.size(); ++i)
-    ok = ok && c::WriteText(master, "BackupList", "WinFileType" + std::to_string(i),
-                            patterns.windows[i]);
+    ok = ok &&
+         c::WriteText(master, "BackupList", "WinFileType" + std::to_string(i), patterns.windows[i]);
   ok = ok && c::WriteInt(master, "BackupList", "WinFileTypeCount",
                          static_cast<int>(patterns.windows.size()));
   // A fresh catalogue is consistent; an existing one keeps its marks.

@@ -38,7 +38,9 @@ bool RegisterCommand(const Command& command) {
   return true;
 }
 
-const std::vector<Command>& Commands() { return Table(); }
+const std::vector<Command>& Commands() {
+  return Table();
+}
 
 int Fail(const std::string& message, int code) {
   std::fprintf(stderr, "quillow: %s\n", message.c_str());

@@ -44,9 +44,9 @@ std::vector<SnapshotInfo> ListSnapshots(const EngineLibrary& engine) {
   std::vector<SnapshotInfo> out;
   for (LONG i = 0; i < n && i < count; ++i) {
     const SSImgRecord& record = records[static_cast<size_t>(i)];
-    out.push_back({FieldText(record.name), FieldText(record.imageName),
-                   FieldText(record.comments), FieldText(record.date), FieldText(record.time),
-                   record.valid, record.kernelFileCount, record.userFileCount});
+    out.push_back({FieldText(record.name), FieldText(record.imageName), FieldText(record.comments),
+                   FieldText(record.date), FieldText(record.time), record.valid,
+                   record.kernelFileCount, record.userFileCount});
   }
   return out;
 }

@@ -25,8 +25,7 @@ std::vector<SnapshotInfo> ListSnapshots(const EngineLibrary& engine);
 // The files of one snapshot, kernel files first (GetSSImgInfoCount, then GetSSImgInfo).
 std::vector<FileVersionInfo> SnapshotFiles(const EngineLibrary& engine, const std::string& name);
 // The stored versions, optionally of one file name (GetSSFilesCount, then ListSSFiles).
-std::vector<FileVersionInfo> StoredVersions(const EngineLibrary& engine,
-                                            const std::string& filter);
+std::vector<FileVersionInfo> StoredVersions(const EngineLibrary& engine, const std::string& filter);
 
 // Loads the engine (which runs Init); prints a warning when Init reports an unfinished
 // operation. False (with a reason) when the engine cannot be loaded.

@@ -38,7 +38,9 @@ using quillow::bench::MachineShape;
 
 constexpr char kStore[] = "c:\\windows\\zemo\\snapshot\\";
 
-std::string BinFolder() { return w98::testing::BuildBinFolder().string(); }
+std::string BinFolder() {
+  return w98::testing::BuildBinFolder().string();
+}
 
 std::string MachineFolder() {
   if (const char* env = std::getenv("QUILLOW_BENCH_MACHINE"); env != nullptr && *env != '\0')
@@ -105,7 +107,9 @@ std::string NextName() {
   return name;
 }
 
-bool HasSnapshot() { return GetSSImgCount() > 0; }
+bool HasSnapshot() {
+  return GetSSImgCount() > 0;
+}
 
 void BM_CopyBaseline(benchmark::State& state) {
   const std::string source = quillow::bench::GeneratedFolder(MachineFolder());
@@ -194,7 +198,8 @@ void BM_SavePeakMemory(benchmark::State& state) {
     int status = 0;
     struct rusage usage {};
     wait4(child, &status, 0, &usage);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) state.SkipWithError("the child's save failed");
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+      state.SkipWithError("the child's save failed");
     peak_kb = usage.ru_maxrss;
   }
   state.counters["peak_rss_MB"] = static_cast<double>(peak_kb) / 1024.0;

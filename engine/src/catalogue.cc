@@ -1,6 +1,5 @@
 #include "catalogue.h"
 
-
 namespace snapshot {
 namespace {
 
@@ -21,11 +20,10 @@ std::string KeyPath(std::string_view profile, std::string_view section = {}) {
 // Opens a key below HKEY_CURRENT_USER, creating it (and the keys above it) when it is missing.
 HKEY OpenOrCreate(const std::string& path) {
   HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, kAccess, &key) == ERROR_SUCCESS)
-    return key;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, kAccess, &key) == ERROR_SUCCESS) return key;
   DWORD disposition = 0;
-  if (RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                      kAccess, nullptr, &key, &disposition) == ERROR_SUCCESS)
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, kAccess,
+                      nullptr, &key, &disposition) == ERROR_SUCCESS)
     return key;
   return nullptr;
 }
@@ -75,7 +73,9 @@ Section::Section(std::string_view profile, std::string_view section) {
   if (!profile.empty() && !section.empty()) key_ = OpenOrCreate(KeyPath(profile, section));
 }
 
-Section::~Section() { Close(); }
+Section::~Section() {
+  Close();
+}
 
 void Section::Close() {
   if (key_ != nullptr) RegCloseKey(key_);
@@ -101,8 +101,8 @@ std::string Section::ReadText(std::string_view value, std::string_view fallback)
   char small[512];
   DWORD type = 0;
   DWORD size = sizeof small;
-  LONG rc = RegQueryValueExA(key_, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(small),
-                             &size);
+  LONG rc =
+      RegQueryValueExA(key_, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(small), &size);
   std::string data;
   if (rc == ERROR_SUCCESS) {
     data.assign(small, size);
@@ -236,17 +236,21 @@ bool RewriteList(const ListSpec& spec, const std::vector<std::string>& old_entri
   return true;
 }
 
-ListSpec SnapshotList() { return {cat::kMaster, cat::kMisc, cat::kNumofSSImage, cat::kControlFile, 1}; }
+ListSpec SnapshotList() {
+  return {cat::kMaster, cat::kMisc, cat::kNumofSSImage, cat::kControlFile, 1};
+}
 
-ListSpec IndexList() { return {cat::kReferences, cat::kIndex, cat::kIndexCount, cat::kKey, 1}; }
+ListSpec IndexList() {
+  return {cat::kReferences, cat::kIndex, cat::kIndexCount, cat::kKey, 1};
+}
 
 ListSpec ReferenceList(std::string_view file_key) {
   return {cat::kReferences, file_key, cat::kRefCount, cat::kRefControlFile, 1};
 }
 
 ListSpec FileList(std::string_view snapshot, bool kernel) {
-  return {snapshot, kernel ? cat::kKernelFileList : cat::kUserFileList, cat::kFileCount,
-          cat::kFile, 0};
+  return {snapshot, kernel ? cat::kKernelFileList : cat::kUserFileList, cat::kFileCount, cat::kFile,
+          0};
 }
 
 std::vector<std::string> ReadSnapshotFileKeys(std::string_view snapshot) {

@@ -25,7 +25,8 @@ LONG CheckConsistency() {
   }
   int last_valid = 1;
   if (count > 0) {
-    const std::string last = ReadText(cat::kMaster, cat::kMisc, NumberedName(cat::kControlFile, count));
+    const std::string last =
+        ReadText(cat::kMaster, cat::kMisc, NumberedName(cat::kControlFile, count));
     last_valid = ReadInt(last, cat::kMisc, cat::kValid, 0);
   }
   if (references_valid != 0 && master_valid != 0 && last_valid != 0) return SS_OK;

@@ -15,7 +15,9 @@ namespace {
 
 SnapshotEngine* g_engine = nullptr;
 
-__attribute__((constructor)) void LoadLibraryHook() { g_engine = new SnapshotEngine(); }
+__attribute__((constructor)) void LoadLibraryHook() {
+  g_engine = new SnapshotEngine();
+}
 
 __attribute__((destructor)) void UnloadLibraryHook() {
   // A worker still running uses the engine until its very end; the object is then left to the
@@ -24,7 +26,9 @@ __attribute__((destructor)) void UnloadLibraryHook() {
   g_engine = nullptr;
 }
 
-std::string_view Text(const char* text) { return text != nullptr ? text : ""; }
+std::string_view Text(const char* text) {
+  return text != nullptr ? text : "";
+}
 
 // Runs `body` and turns an escaping failure into `failure`. A thread's termination is never
 // swallowed.
@@ -42,7 +46,9 @@ LONG Guard(LONG failure, Body body) {
 
 }  // namespace
 
-SnapshotEngine& Engine() { return *g_engine; }
+SnapshotEngine& Engine() {
+  return *g_engine;
+}
 
 }  // namespace snapshot
 

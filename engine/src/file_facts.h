@@ -50,7 +50,7 @@ struct FileFacts {
   std::string size_text;  // low 32 bits of the size, "%d"
   std::string date_text;  // last-write date, local time; empty when the time cannot be read
   std::string time_text;
-  int year = 0;           // last-write year and month, for the alias
+  int year = 0;  // last-write year and month, for the alias
   int month = 0;
   std::string attribute_text;
   std::string attribute_letters;

@@ -62,7 +62,9 @@ void CopyField(char (&field)[SS_TEXT_FIELD], std::string_view text) {
   std::memset(field + n, 0, SS_TEXT_FIELD - n);
 }
 
-LONG QuerySnapshotCount() { return ReadInt(cat::kMaster, cat::kMisc, cat::kNumofSSImage, 0); }
+LONG QuerySnapshotCount() {
+  return ReadInt(cat::kMaster, cat::kMisc, cat::kNumofSSImage, 0);
+}
 
 LONG QuerySnapshots(std::string_view name, SSImgRecord* buffer) {
   const std::vector<std::string> names = ReadList(SnapshotList());
@@ -98,8 +100,7 @@ LONG QueryStoredVersions(std::string_view filter, SSFileRecord* buffer) {
   const std::vector<std::string> keys = ReadList(IndexList());
   LONG written = 0;
   for (const std::string& key : keys) {
-    if (!filter.empty() &&
-        ReadText(cat::kReferences, key, cat::kOriginalFileName) != filter)
+    if (!filter.empty() && ReadText(cat::kReferences, key, cat::kOriginalFileName) != filter)
       continue;
     FillFileRecord(buffer[written++], key);
   }
@@ -107,4 +108,3 @@ LONG QueryStoredVersions(std::string_view filter, SSFileRecord* buffer) {
 }
 
 }  // namespace snapshot
-

@@ -37,7 +37,9 @@ bool ExportCatalogueKey(const std::string& file, const std::string& key_name) {
   return RunRegistryEditor("/E " + file + "   " + key_name);
 }
 
-bool ImportCatalogueFile(const std::string& file) { return RunRegistryEditor("/S /I " + file); }
+bool ImportCatalogueFile(const std::string& file) {
+  return RunRegistryEditor("/S /I " + file);
+}
 
 bool DeleteCatalogueKey(KeyKind kind, std::string_view profile) {
   switch (kind) {

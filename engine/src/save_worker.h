@@ -16,7 +16,7 @@ struct SaveJob {
   std::string name;
   std::string comments;
   HWND window = nullptr;
-  LONG mode = 0;            // -2: yield the time slice before every file
+  LONG mode = 0;  // -2: yield the time slice before every file
 };
 
 // Runs one save on the calling worker thread while holding "SaveMutex" and the catalogue lock:

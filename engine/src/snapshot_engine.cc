@@ -22,8 +22,8 @@ std::string ReadBootDirectory() {
   char buffer[kPathBuffer] = {};
   DWORD type = 0;
   DWORD size = sizeof buffer;
-  const LONG rc = RegQueryValueExA(setup, "BootDir", nullptr, &type,
-                                   reinterpret_cast<BYTE*>(buffer), &size);
+  const LONG rc =
+      RegQueryValueExA(setup, "BootDir", nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
   RegCloseKey(setup);
   if (rc != ERROR_SUCCESS) return "c:\\";
   buffer[kPathBuffer - 1] = '\0';
@@ -78,8 +78,8 @@ SnapshotEngine::WorkerSlot& SnapshotEngine::Slot(WorkerKind kind) {
   return fix_dates_;
 }
 
-LONG SnapshotEngine::StartWorker(WorkerKind kind, LPTHREAD_START_ROUTINE routine,
-                                 void* parameter, int priority) {
+LONG SnapshotEngine::StartWorker(WorkerKind kind, LPTHREAD_START_ROUTINE routine, void* parameter,
+                                 int priority) {
   std::lock_guard<std::mutex> lock(slots_mutex_);
   WorkerSlot& slot = Slot(kind);
   // A worker stopped with SetSSState(2) leaves its ended thread's handle in the slot.
@@ -129,8 +129,7 @@ LONG SnapshotEngine::Init(const char* store_directory) {
   return CheckConsistency();
 }
 
-LONG SnapshotEngine::SaveSSImage(HWND window, const char* name, const char* comments,
-                                 LONG mode) {
+LONG SnapshotEngine::SaveSSImage(HWND window, const char* name, const char* comments, LONG mode) {
   save_name_ = name != nullptr ? name : "";
   save_comments_ = comments != nullptr ? comments : "";
   save_window_ = window;
@@ -170,8 +169,7 @@ LONG SnapshotEngine::RestoreSSFile(const char*, const char*, LONG, LONG) {
 }
 
 LONG SnapshotEngine::SetSSState(LONG state) {
-  if (state != SS_STATE_PAUSE && state != SS_STATE_CONTINUE && state != SS_STATE_STOP)
-    return SS_OK;
+  if (state != SS_STATE_PAUSE && state != SS_STATE_CONTINUE && state != SS_STATE_STOP) return SS_OK;
   std::lock_guard<std::mutex> lock(slots_mutex_);
   bool acted = false;
   bool failed = false;
@@ -189,12 +187,20 @@ LONG SnapshotEngine::SetSSState(LONG state) {
   return acted && failed ? SS_THREAD_CONTROL_FAILED : SS_OK;
 }
 
-LONG SnapshotEngine::RollBack() { return CheckConsistency(); }
+LONG SnapshotEngine::RollBack() {
+  return CheckConsistency();
+}
 
-LONG SnapshotEngine::RollBackSave() { return snapshot::RollBackSave(); }
+LONG SnapshotEngine::RollBackSave() {
+  return snapshot::RollBackSave();
+}
 
-LONG SnapshotEngine::RollBackDelete() { return snapshot::RollBackDelete(store_dir_); }
+LONG SnapshotEngine::RollBackDelete() {
+  return snapshot::RollBackDelete(store_dir_);
+}
 
-LONG SnapshotEngine::RollBackFixDates() { return snapshot::RollBackFixDates(store_dir_); }
+LONG SnapshotEngine::RollBackFixDates() {
+  return snapshot::RollBackFixDates(store_dir_);
+}
 
 }  // namespace snapshot

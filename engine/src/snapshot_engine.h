@@ -52,8 +52,7 @@ class SnapshotEngine {
   WorkerSlot& Slot(WorkerKind kind);
   // Creates `routine` suspended with `parameter`, fills the slot, sets the priority and resumes
   // it. Returns 0, or 1000 when the thread cannot be created (the parameter is then not used).
-  LONG StartWorker(WorkerKind kind, LPTHREAD_START_ROUTINE routine, void* parameter,
-                   int priority);
+  LONG StartWorker(WorkerKind kind, LPTHREAD_START_ROUTINE routine, void* parameter, int priority);
 
   std::mutex slots_mutex_;  // guards the three slots
   WorkerSlot save_;

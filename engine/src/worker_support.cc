@@ -9,7 +9,9 @@ NamedMutexHold::NamedMutexHold(const char* name) {
   owned_ = wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED;
 }
 
-NamedMutexHold::~NamedMutexHold() { Release(); }
+NamedMutexHold::~NamedMutexHold() {
+  Release();
+}
 
 void NamedMutexHold::Release() {
   if (owned_) ReleaseMutex(handle_);

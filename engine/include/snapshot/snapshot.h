@@ -23,29 +23,29 @@
 /* ---- Status codes returned by the functions ----------------------------------------------- */
 
 #define SS_OK 0
-#define SS_WORKER_NOT_CREATED 1000   /* SaveSSImage, DeleteSSImg, FixSSImgDates */
-#define SS_RESTORE_BOOT_BATCH 1001   /* restore staging failures (RestoreSSImg, RestoreSSFile) */
+#define SS_WORKER_NOT_CREATED 1000 /* SaveSSImage, DeleteSSImg, FixSSImgDates */
+#define SS_RESTORE_BOOT_BATCH 1001 /* restore staging failures (RestoreSSImg, RestoreSSFile) */
 #define SS_RESTORE_WIN_BATCH 1002
 #define SS_RESTORE_AUTOEXEC 1003
 #define SS_RESTORE_REGWIN 1004
 #define SS_RESTORE_RW_INI 1005
-#define SS_WORKER_STOPPED 1006       /* exit code of a worker stopped with SetSSState(2) */
-#define SS_CATALOGUE_DAMAGED 1007    /* Init, RollBack: inconsistent, no operation recorded */
+#define SS_WORKER_STOPPED 1006        /* exit code of a worker stopped with SetSSState(2) */
+#define SS_CATALOGUE_DAMAGED 1007     /* Init, RollBack: inconsistent, no operation recorded */
 #define SS_THREAD_CONTROL_FAILED 1008 /* SetSSState */
 #define SS_RESTORE_PIF 1009
 #define SS_RESTORE_TEMP_FOLDER 1010
 #define SS_INTERRUPTED_FIXDATES 1011 /* Init, RollBack */
 #define SS_INTERRUPTED_DELETE 1012
 #define SS_INTERRUPTED_SAVE 1013
-#define SS_ROLLBACK_KEY_DELETE 1014  /* RollBackFixDates */
+#define SS_ROLLBACK_KEY_DELETE 1014 /* RollBackFixDates */
 #define SS_ROLLBACK_IMPORT 1015
 
 /* ---- Completion codes: the dwData of the COPYDATASTRUCT sent with WM_COPYDATA ------------- */
 
 #define SS_SAVE_DONE 100
-#define SS_SAVE_FAILED 101          /* catalogue not flushed, a work file not created, bad name */
-#define SS_SAVE_DISK_FULL 102       /* a copy failed and the disk has less room than the file */
-#define SS_SAVE_NO_ALIAS 103        /* no free alias for a new stored version */
+#define SS_SAVE_FAILED 101    /* catalogue not flushed, a work file not created, bad name */
+#define SS_SAVE_DISK_FULL 102 /* a copy failed and the disk has less room than the file */
+#define SS_SAVE_NO_ALIAS 103  /* no free alias for a new stored version */
 #define SS_DELETE_DONE 200
 #define SS_DELETE_FAILED 201
 #define SS_FIXDATES_FAILED 301
@@ -69,11 +69,11 @@
 
 /* One snapshot, filled by ListSSImg (1312 bytes). */
 typedef struct SSImgRecord {
-  char name[SS_TEXT_FIELD];       /* as listed in the snapshot list */
-  char imageName[SS_TEXT_FIELD];  /* the control key's ImageName */
+  char name[SS_TEXT_FIELD];      /* as listed in the snapshot list */
+  char imageName[SS_TEXT_FIELD]; /* the control key's ImageName */
   char comments[SS_TEXT_FIELD];
-  char date[SS_TEXT_FIELD];       /* "yyyymmdd" */
-  char time[SS_TEXT_FIELD];       /* "hhmmss" */
+  char date[SS_TEXT_FIELD]; /* "yyyymmdd" */
+  char time[SS_TEXT_FIELD]; /* "hhmmss" */
   int32_t valid;
   int32_t kernelFileCount;
   int32_t userFileCount;
@@ -81,10 +81,10 @@ typedef struct SSImgRecord {
 
 /* One stored file version, filled by GetSSImgInfo and ListSSFiles (3124 bytes). */
 typedef struct SSFileRecord {
-  char fileKey[SS_TEXT_FIELD];     /* NAME|FOLDER|SIZE|DATE|TIME */
+  char fileKey[SS_TEXT_FIELD]; /* NAME|FOLDER|SIZE|DATE|TIME */
   char date[SS_TEXT_FIELD];
   char time[SS_TEXT_FIELD];
-  char attributes[SS_TEXT_FIELD];  /* " +A  -S  -H  -R " */
+  char attributes[SS_TEXT_FIELD]; /* " +A  -S  -H  -R " */
   char type[SS_TEXT_FIELD];
   char sourceFolder[SS_TEXT_FIELD];
   char sourceName[SS_TEXT_FIELD];

@@ -35,10 +35,8 @@ std::vector<std::string> RestoreBlock(const RestoreItem& item) {
   const std::string original = BatchPath(item.original);
   const std::string stored = BatchPath(item.stored);
   const std::string version = OneLine(item.version);
-  const Placeholders values = {{"ORIG", original},
-                               {"STORED", stored},
-                               {"VER", version},
-                               {"ATTRS", item.attribute_text}};
+  const Placeholders values = {
+      {"ORIG", original}, {"STORED", stored}, {"VER", version}, {"ATTRS", item.attribute_text}};
   const bool empty = item.size_text == "0";
   const bool plain = item.attribute_text == kDefaultAttributeText;
   std::vector<std::string> writes;

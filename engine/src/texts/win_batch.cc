@@ -28,10 +28,16 @@ std::vector<std::string> FillAll(const std::string_view (&entries)[N], const Fol
 
 }  // namespace
 
-std::vector<std::string> WinOpening(const Folders& folders) { return FillAll(kOpening, folders); }
+std::vector<std::string> WinOpening(const Folders& folders) {
+  return FillAll(kOpening, folders);
+}
 
-std::vector<std::string> WinClosing(const Folders& folders) { return FillAll(kClosing, folders); }
+std::vector<std::string> WinClosing(const Folders& folders) {
+  return FillAll(kClosing, folders);
+}
 
-std::string WinDeleteAutoexec() { return std::string(kDeleteAutoexec); }
+std::string WinDeleteAutoexec() {
+  return std::string(kDeleteAutoexec);
+}
 
 }  // namespace snapshot::texts
