@@ -16,10 +16,28 @@
 
 namespace {
 
+// A window's picture under a caption bar with its title (the offscreen platform draws no
+// window frames).
+QPixmap Framed(QWidget& window) {
+  const QPixmap content = window.grab();
+  constexpr int kCaption = 22;
+  QPixmap framed(content.width(), content.height() + kCaption);
+  framed.fill(QColor(0x00, 0x00, 0x80));
+  QPainter painter(&framed);
+  painter.setPen(Qt::white);
+  QFont font = painter.font();
+  font.setBold(true);
+  painter.setFont(font);
+  painter.drawText(QRect(6, 0, content.width() - 12, kCaption), Qt::AlignVCenter,
+                   window.windowTitle());
+  painter.drawPixmap(0, kCaption, content);
+  return framed;
+}
+
 // The page and the form side by side.
 QPixmap SideBySide(QWidget& page, QWidget& form) {
-  const QPixmap left = page.grab();
-  const QPixmap right = form.grab();
+  const QPixmap left = Framed(page);
+  const QPixmap right = Framed(form);
   constexpr int kGap = 16;
   QPixmap both(left.width() + kGap + right.width(), std::max(left.height(), right.height()));
   both.fill(Qt::white);
