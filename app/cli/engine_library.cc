@@ -16,7 +16,8 @@ bool Find(HMODULE module, const char* name, Fn* slot, std::string* error) {
 }  // namespace
 
 EngineLibrary::~EngineLibrary() {
-  if (module_ != nullptr) FreeLibrary(module_);
+  // The library stays loaded until the process ends, as the main program keeps it: a worker
+  // may still be finishing after it has sent its completion message.
 }
 
 bool EngineLibrary::Load(std::string* error) {

@@ -1,8 +1,10 @@
 // The library's seventeen exports, each forwarding to the one engine object, and the load and
 // unload hooks that create and destroy it. No exception ever leaves an export: a failure that
 // escapes the engine crosses as the export's failure status.
+#include <chrono>
 #include <exception>
 #include <string_view>
+#include <thread>
 
 #include <w98/w98.h>
 
@@ -20,9 +22,14 @@ __attribute__((constructor)) void LoadLibraryHook() {
 }
 
 __attribute__((destructor)) void UnloadLibraryHook() {
-  // A worker still running uses the engine until its very end; the object is then left to the
-  // process rather than pulled from under it.
-  if (g_engine != nullptr && g_engine->RunningWorkers() == 0) delete g_engine;
+  if (g_engine == nullptr) return;
+  // A worker that has sent its completion message is ending: give it time to leave the
+  // library before the engine and the platform below it go away.
+  for (int i = 0; i < 2000 && g_engine->RunningWorkers() > 0; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  // A worker still in the middle of its run keeps the engine; it is left to the process
+  // rather than pulled from under it.
+  if (g_engine->RunningWorkers() == 0) delete g_engine;
   g_engine = nullptr;
 }
 

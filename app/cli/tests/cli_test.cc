@@ -13,6 +13,8 @@
 #include "snapshot_naming.h"
 #include "store_check.h"
 #include "temp_machine.h"
+#include "w98/w98.h"
+#include "w98/windows.h"
 
 namespace quillow {
 namespace {
@@ -20,16 +22,16 @@ namespace {
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 
-struct Run {
+struct Outcome {
   int exit_code;
   std::string out;
 };
 
 // Runs the quillow program of this build on `machine`; stderr goes to the test's log.
-Run Quillow(const w98::testing::TempMachine& machine, const std::string& arguments) {
+Outcome Quillow(const w98::testing::TempMachine& machine, const std::string& arguments) {
   const std::string command = (w98::testing::BuildBinFolder() / "quillow").string() +
                               " --machine '" + machine.Root().string() + "' " + arguments;
-  Run run{-1, ""};
+  Outcome run{-1, ""};
   FILE* pipe = popen(command.c_str(), "r");
   if (pipe == nullptr) return run;
   std::array<char, 4096> buffer;
@@ -48,49 +50,50 @@ TEST(QuillowProgram, InstallSaveListFilesStoredCheck) {
                     "# two files\r\n\\SYSTEM.INI\r\n\\Long Name.txt\r\nC:\\NONE.SYS\r\n");
   const std::string patterns = machine.OnC("patterns.txt").string();
 
-  Run install = Quillow(machine, "--json install --patterns '" + patterns + "'");
+  Outcome install = Quillow(machine, "--json install --patterns '" + patterns + "'");
   ASSERT_EQ(0, install.exit_code);
   EXPECT_THAT(install.out,
               HasSubstr("\"windowsPatterns\":[\"\\\\SYSTEM.INI\",\"\\\\Long Name.txt\"]"));
-  EXPECT_TRUE(std::filesystem::exists(machine.OnC("WINDOWS/ZEMO/SNAPSHOT/sswizard.ini")));
+  EXPECT_NE(INVALID_FILE_ATTRIBUTES,
+            GetFileAttributesA("c:\\windows\\zemo\\snapshot\\sswizard.ini"));
 
-  Run save = Quillow(machine, "--json save 19981115.S01 --comment 'first one'");
+  Outcome save = Quillow(machine, "--json save 19981115.S01 --comment 'first one'");
   ASSERT_EQ(0, save.exit_code) << save.out;
   EXPECT_THAT(save.out,
               HasSubstr("\"files\":2,\"kernelFiles\":1,\"userFiles\":1,\"newVersions\":2"));
   // The default name: today's stamp and the next number of the day.
-  Run second = Quillow(machine, "--json save");
+  Outcome second = Quillow(machine, "--json save");
   ASSERT_EQ(0, second.exit_code);
   EXPECT_THAT(second.out, HasSubstr(".S01\""));
   EXPECT_THAT(second.out, HasSubstr("\"newVersions\":0"));
 
-  Run list = Quillow(machine, "list");
+  Outcome list = Quillow(machine, "list");
   ASSERT_EQ(0, list.exit_code);
   EXPECT_THAT(list.out, HasSubstr("19981115.S01"));
   EXPECT_THAT(list.out, HasSubstr("first one"));
   EXPECT_THAT(list.out, HasSubstr("2 snapshots."));
 
-  Run files = Quillow(machine, "--json files 19981115.S01");
+  Outcome files = Quillow(machine, "--json files 19981115.S01");
   ASSERT_EQ(0, files.exit_code);
   EXPECT_THAT(files.out, HasSubstr("\"path\":\"C:\\\\WINDOWS\\\\SYSTEM.INI\",\"kind\":\"kernel\""));
   EXPECT_THAT(files.out,
               HasSubstr("\"path\":\"C:\\\\WINDOWS\\\\Long Name.txt\",\"kind\":\"user\""));
 
-  Run stored = Quillow(machine, "stored SYSTEM.INI");
+  Outcome stored = Quillow(machine, "stored SYSTEM.INI");
   ASSERT_EQ(0, stored.exit_code);
   EXPECT_THAT(stored.out, HasSubstr("1 stored version"));
 
-  Run check = Quillow(machine, "check");
+  Outcome check = Quillow(machine, "check");
   EXPECT_EQ(0, check.exit_code) << check.out;
   EXPECT_THAT(check.out, HasSubstr("The store is consistent."));
 
   // A stored copy gone: check says which invariant fails and exits non-zero.
-  const auto backup = machine.OnC("WINDOWS/ZEMO/SNAPSHOT/backup");
+  const std::filesystem::path backup = w98::HostPathOf("c:\\windows\\zemo\\snapshot\\backup");
   for (const auto& entry : std::filesystem::directory_iterator(backup)) {
     std::filesystem::remove(entry.path());
     break;
   }
-  Run broken = Quillow(machine, "--json check");
+  Outcome broken = Quillow(machine, "--json check");
   EXPECT_EQ(1, broken.exit_code);
   EXPECT_THAT(broken.out, HasSubstr("is missing"));
   EXPECT_THAT(broken.out, HasSubstr("\"ok\":false"));
@@ -99,9 +102,9 @@ TEST(QuillowProgram, InstallSaveListFilesStoredCheck) {
 TEST(QuillowProgram, ErrorsGoToStderrWithANonZeroExit) {
   w98::testing::TempMachine machine;
   EXPECT_EQ(2, Quillow(machine, "frobnicate 2>/dev/null").exit_code);
-  Run install = Quillow(machine, "install");
+  Outcome install = Quillow(machine, "install");
   ASSERT_EQ(0, install.exit_code);
-  Run files = Quillow(machine, "files 19981115.S09 2>/dev/null");
+  Outcome files = Quillow(machine, "files 19981115.S09 2>/dev/null");
   EXPECT_NE(0, files.exit_code);
   EXPECT_EQ("", files.out);
   EXPECT_EQ(2, Quillow(machine, "save short 2>/dev/null").exit_code);
