@@ -40,6 +40,8 @@ int RunCheck(const Invocation& invocation) {
           .Key("problems")
           .BeginArray();
       for (const std::string& problem : result.problems) json.String(problem);
+      json.EndArray().Key("notes").BeginArray();
+      for (const std::string& note : result.notes) json.String(note);
       json.EndArray().EndObject();
     }
     json.EndArray().Field("ok", all_hold).EndObject();
@@ -54,6 +56,7 @@ int RunCheck(const Invocation& invocation) {
                 result.name.c_str(), result.statement.c_str(), result.checked);
     for (size_t i = 0; i < result.problems.size() && i < kShownProblems; ++i)
       std::printf("         - %s\n", result.problems[i].c_str());
+    for (const std::string& note : result.notes) std::printf("         note: %s\n", note.c_str());
     if (result.problems.size() > kShownProblems)
       std::printf("         ... and %zu more\n", result.problems.size() - kShownProblems);
   }

@@ -11,6 +11,7 @@ struct InvariantResult {
   std::string name;                   // a short title
   std::string statement;              // what must hold
   std::vector<std::string> problems;  // empty when it holds
+  std::vector<std::string> notes;     // what is allowed but worth knowing
   size_t checked = 0;                 // how many items were looked at
   bool holds() const { return problems.empty(); }
 };

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <sstream>
 
 #include <w98/w98.h>
 
@@ -74,6 +76,24 @@ std::string EngineMachine::StorePath(const std::string& name) const {
 
 std::string EngineMachine::StoreFile(const std::string& name) const {
   return ReadFile("WINDOWS/ZEMO/SNAPSHOT/" + name);
+}
+
+std::string EngineMachine::ReadHostFile(const std::string& name) const {
+  std::ifstream in(Root() / name, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void EngineMachine::WriteHostFile(const std::string& name, const std::string& bytes) const {
+  // Replaced whole, by a rename, as w98 replaces machine.ini.
+  const std::filesystem::path target = Root() / name;
+  const std::filesystem::path temporary = target.string() + ".new";
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    out << bytes;
+  }
+  std::filesystem::rename(temporary, target);
 }
 
 std::vector<std::string> EngineMachine::StoredCopies() const {

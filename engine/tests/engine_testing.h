@@ -40,6 +40,10 @@ class EngineMachine : public w98::testing::TempMachine {
   DWORD Save(const std::string& name, const std::string& comments = "", LONG mode = 0);
   DWORD Delete(const std::string& name);
 
+  // A file of the machine folder itself (machine.ini), read and written on the host.
+  std::string ReadHostFile(const std::string& name) const;
+  void WriteHostFile(const std::string& name, const std::string& bytes) const;
+
   // A file of the store, read on the host ("" when missing).
   std::string StoreFile(const std::string& name) const;
   // Host path of a file of the store.

@@ -4,6 +4,8 @@
 
 #include <filesystem>
 
+#include <w98/faults.h>
+
 #include "engine_testing.h"
 
 namespace snapshot::testing {
@@ -185,6 +187,84 @@ TEST_F(SaveTest, TheSchedulerSettingsFollowTheName) {
   EXPECT_EQ("19981115.S01", Setting("latestss"));
   EXPECT_EQ(Text("19981115.S01", "Misc", "Time"), Setting("latestsstime"));
   EXPECT_EQ("19981115.S00", Setting("latestscheduless"));
+}
+
+}  // namespace
+}  // namespace snapshot::testing
+
+namespace snapshot::testing {
+namespace {
+
+// Writes a capacity of drive C: into machine.ini.
+void SetCapacity(const EngineMachine& machine, unsigned long long bytes) {
+  const std::string ini = (machine.Root() / "machine.ini").string();
+  std::string text = machine.ReadHostFile("machine.ini");
+  const size_t at = text.find("[capacity]");
+  const size_t end = text.find('[', at + 1);
+  text.replace(at, end == std::string::npos ? std::string::npos : end - at,
+               "[capacity]\r\nC=" + std::to_string(bytes) + "\r\n");
+  machine.WriteHostFile("machine.ini", text);
+}
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+class SaveFaultTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    machine_.PutFile("WINDOWS/SYSTEM.INI", "[boot]\r\n");
+    machine_.PutFile("WINDOWS/BIG.DLL", std::string(1 << 20, 'b'));
+    machine_.PutFile("WINDOWS/WIN.INI", "[windows]\r\n");
+    machine_.Provision({{}, {"\\SYSTEM.INI", "\\BIG.DLL", "\\WIN.INI"}});
+    ASSERT_EQ(SS_OK, machine_.Init());
+  }
+  EngineMachine machine_;
+};
+
+TEST_F(SaveFaultTest, AFullDiskEndsTheSaveWith102) {
+  // Room for the catalogue and the small files, not for the big one.
+  SetCapacity(machine_, 1ull << 30);
+  ULARGE_INTEGER free{}, total{};
+  ASSERT_TRUE(GetDiskFreeSpaceExA("C:\\", &free, &total, nullptr));
+  SetCapacity(machine_, total.QuadPart - free.QuadPart + 256 * 1024);
+
+  EXPECT_EQ(DWORD(SS_SAVE_DISK_FULL), machine_.Save("19981115.S01"));
+  EXPECT_THAT(machine_.StoreFile("backup.log"),
+              ::testing::HasSubstr("COPY ERROR!! SOURCE=C:\\WINDOWS\\BIG.DLL  DestDir = "));
+  // The save stopped there, marked as interrupted; the clean-up makes the store whole.
+  EXPECT_EQ(2, Int("19981115.S01", "KernelFileList", "FileCount"));
+  EXPECT_EQ(SS_INTERRUPTED_SAVE, machine_.Init());
+  EXPECT_EQ(SS_OK, RollBackSave());
+  SetCapacity(machine_, 0);
+  EXPECT_EQ(DWORD(SS_DELETE_DONE), machine_.Delete("19981115.S01"));
+  EXPECT_THAT(StoreProblems(), IsEmpty());
+}
+
+TEST_F(SaveFaultTest, ACopyFailingWithRoomSkipsTheFile) {
+  ASSERT_TRUE(w98::FailNthCopy(2));  // the second file's copy
+  ASSERT_EQ(DWORD(SS_SAVE_DONE), machine_.Save("19981115.S01"));
+  EXPECT_EQ(
+      "REM SOURCE=C:\\WINDOWS\\SYSTEM.INI  DestDir = c:\\windows\\zemo\\snapshot\\backup\r\n"
+      "COPY ERROR!! SOURCE=C:\\WINDOWS\\BIG.DLL  DestDir = c:\\windows\\zemo\\snapshot\\backup\r\n"
+      "REM SOURCE=C:\\WINDOWS\\WIN.INI  DestDir = c:\\windows\\zemo\\snapshot\\backup\r\n",
+      machine_.StoreFile("backup.log"));
+  // Listed in the snapshot, without a stored version.
+  EXPECT_EQ(3, Int("19981115.S01", "KernelFileList", "FileCount"));
+  const std::string big = Text("19981115.S01", "KernelFileList", "File1");
+  EXPECT_EQ(-999, Int("cref.tab", big, "RefCount"));
+  EXPECT_EQ(2u, IndexKeys().size());
+  EXPECT_EQ(2u, machine_.StoredCopies().size());
+  EXPECT_EQ(machine_.StoreFile("batch/19981115.B01").find("BIG.DLL"), std::string::npos);
+  std::vector<SSFileRecord> files(3);
+  ASSERT_EQ(3, GetSSImgInfo(files.data(), "19981115.S01"));
+  EXPECT_STREQ("", files[1].alias);
+  EXPECT_EQ(SS_OK, machine_.Init());
+  EXPECT_THAT(StoreProblems(), IsEmpty());
+
+  // The next save stores it.
+  ASSERT_EQ(DWORD(SS_SAVE_DONE), machine_.Save("19981115.S02"));
+  EXPECT_THAT(References(big), ElementsAre("19981115.S02"));
+  EXPECT_THAT(StoreProblems(), IsEmpty());
 }
 
 }  // namespace

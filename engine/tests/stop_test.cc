@@ -13,7 +13,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
+#include <mutex>
 #include <thread>
+#include <vector>
 
 #include <w98/io.h>
 
@@ -28,10 +30,17 @@ std::atomic<long> g_stop_at{-1};
 std::atomic<bool> g_stopped{false};
 std::atomic<std::thread::id> g_worker{};
 
+std::mutex g_labels_mutex;
+std::vector<std::string> g_labels;  // what each counted call was, in order
+
 // Counts a call of the save worker; at the chosen one, stops the worker.
-void Seam() {
+void Seam(const char* function, const char* value = nullptr) {
   if (!g_armed.load() || std::this_thread::get_id() != g_worker.load()) return;
   const long n = ++g_calls;
+  {
+    std::lock_guard<std::mutex> lock(g_labels_mutex);
+    g_labels.push_back(value != nullptr ? std::string(function) + " " + value : function);
+  }
   if (n == g_stop_at.load()) {
     g_stopped = true;
     SetSSState(SS_STATE_STOP);
@@ -48,7 +57,7 @@ Fn Next(const char* name) {
 #define PASS_ON(name, ret, params, args)                       \
   extern "C" ret WINAPI name params {                          \
     static const auto next = Next<ret(WINAPI*) params>(#name); \
-    Seam();                                                    \
+    Seam(#name);                                               \
     return next args;                                          \
   }
 
@@ -59,8 +68,12 @@ PASS_ON(RegCreateKeyExA, LONG,
         (k, s, r, c, o, m, a, h, d))
 PASS_ON(RegQueryValueExA, LONG, (HKEY k, LPCSTR n, LPDWORD r, LPDWORD t, LPBYTE d, LPDWORD c),
         (k, n, r, t, d, c))
-PASS_ON(RegSetValueExA, LONG, (HKEY k, LPCSTR n, DWORD r, DWORD t, const BYTE* d, DWORD c),
-        (k, n, r, t, d, c))
+extern "C" LONG WINAPI RegSetValueExA(HKEY k, LPCSTR n, DWORD r, DWORD t, const BYTE* d, DWORD c) {
+  static const auto next =
+      Next<LONG(WINAPI*)(HKEY, LPCSTR, DWORD, DWORD, const BYTE*, DWORD)>("RegSetValueExA");
+  Seam("RegSetValueExA", n);
+  return next(k, n, r, t, d, c);
+}
 PASS_ON(RegDeleteValueA, LONG, (HKEY k, LPCSTR n), (k, n))
 PASS_ON(RegDeleteKeyA, LONG, (HKEY k, LPCSTR n), (k, n))
 PASS_ON(RegFlushKey, LONG, (HKEY k), (k))
@@ -77,7 +90,7 @@ extern "C" BOOL WINAPI ShellExecuteExA(LPSHELLEXECUTEINFOA info) {
   if (g_armed.load() && info->lpParameters != nullptr &&
       std::string(info->lpParameters).find("snapshot.sav") != std::string::npos)
     g_worker = std::this_thread::get_id();
-  Seam();
+  Seam("ShellExecuteExA");
   return next(info);
 }
 PASS_ON(WritePrivateProfileStringA, BOOL, (LPCSTR a, LPCSTR k, LPCSTR v, LPCSTR f), (a, k, v, f))
@@ -112,6 +125,10 @@ class Scenario {
   // completion code (0 when it was stopped) and the number of calls the worker made.
   DWORD SaveStoppedAt(long stop_at, long* calls) {
     g_calls = 0;
+    {
+      std::lock_guard<std::mutex> lock(g_labels_mutex);
+      g_labels.clear();
+    }
     g_stop_at = stop_at;
     g_stopped = false;
     g_worker = std::thread::id();
@@ -158,11 +175,25 @@ TEST(StopEverywhere, EachStopIsReportedAndCleanedUp) {
     ASSERT_GT(total, 50) << "the seam did not see the save";
     EXPECT_THAT(StoreProblems(), IsEmpty());
   }
+  // Every stride-th call, and every write of a list's value or count: a stop between the
+  // value and the count that names it is where a list can be left naming a missing value.
   const char* every_env = std::getenv("QUILLOW_STOP_EVERY");
   const long every =
       every_env != nullptr ? std::max(1L, std::atol(every_env)) : std::max(1L, total / 40);
-  for (long stop_at = 1; stop_at < total; stop_at += every) {
-    SCOPED_TRACE("stopped at call " + std::to_string(stop_at) + " of " + std::to_string(total));
+  std::vector<long> points;
+  for (long n = 1; n < total; n += every) points.push_back(n);
+  for (long n = 1; n < total; ++n) {
+    const std::string& label = g_labels[static_cast<size_t>(n - 1)];
+    for (const char* list : {"ControlFile", "NumofSSImage", "RefControlFile", "RefCount", "Key",
+                             "IndexCount", "File", "FileCount"})
+      if (label.rfind(std::string("RegSetValueExA ") + list, 0) == 0) points.push_back(n);
+  }
+  std::sort(points.begin(), points.end());
+  points.erase(std::unique(points.begin(), points.end()), points.end());
+  const std::vector<std::string> labels = g_labels;
+  for (const long stop_at : points) {
+    SCOPED_TRACE("stopped at call " + std::to_string(stop_at) + " of " + std::to_string(total) +
+                 ": " + labels[static_cast<size_t>(stop_at - 1)]);
     Scenario scenario;
     ASSERT_TRUE(scenario.ready);
     long calls = 0;
