@@ -10,7 +10,12 @@ export W98_MACHINE=$machine
 c="$machine/c"
 
 step() { printf '\n\033[1m== %s\033[0m\n' "$*"; }
-quillow() { echo "\$ quillow $*"; "$bin/quillow" "$@"; }
+quillow() {
+  local shown=""
+  for arg in "$@"; do [[ $arg == *" "* ]] && shown+=" \"$arg\"" || shown+=" $arg"; done
+  echo "\$ quillow$shown"
+  "$bin/quillow" "$@"
+}
 
 echo "A demo Windows 98 machine in $machine (drive C: is $c)."
 
