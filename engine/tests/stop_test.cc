@@ -179,7 +179,7 @@ TEST(StopEverywhere, EachStopIsReportedAndCleanedUp) {
   // value and the count that names it is where a list can be left naming a missing value.
   const char* every_env = std::getenv("QUILLOW_STOP_EVERY");
   const long every =
-      every_env != nullptr ? std::max(1L, std::atol(every_env)) : std::max(1L, total / 40);
+      every_env != nullptr ? std::max(1L, std::atol(every_env)) : std::max(1L, total / 24);
   std::vector<long> points;
   for (long n = 1; n < total; n += every) points.push_back(n);
   for (long n = 1; n < total; ++n) {

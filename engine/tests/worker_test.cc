@@ -17,7 +17,7 @@ using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using namespace std::chrono_literals;
 
-constexpr int kManyFiles = 600;
+constexpr int kManyFiles = 400;
 constexpr char kName[] = "19981115.S01";
 
 // A save of many files started in the background, with the window that receives its end.
@@ -55,7 +55,8 @@ class WorkerTest : public ::testing::Test {
  protected:
   void SetUp() override {
     for (int i = 0; i < kManyFiles; ++i)
-      machine_.PutFile("WINDOWS/MANY/F" + std::to_string(i) + ".DLL", "file " + std::to_string(i));
+      machine_.WriteFile("WINDOWS/MANY/F" + std::to_string(i) + ".DLL",
+                         "file " + std::to_string(i));
     machine_.Provision({{}, {"\\MANY\\*.DLL"}});
     ASSERT_EQ(SS_OK, machine_.Init());
   }
