@@ -167,5 +167,20 @@ TEST(W98Tool, NamesTheProblemWithTheMachineItWasGiven) {
   }
 }
 
+TEST(W98Version, ShowsTheVersionResourceOfAFileOfTheMachine) {
+  TempMachine machine;
+  const std::string root = machine.Root().string();
+  ProgramRun run = RunProgram("w98", {"version", "c:\\windows\\system\\user.exe"}, root);
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+  EXPECT_NE(run.out.find("File version:    4.10.0.1998\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("Language:        0409, code page 1252\n"), std::string::npos);
+  EXPECT_NE(run.out.find("FileVersion:     4.10.1998\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("OriginalFilename: USER.EXE\n"), std::string::npos) << run.out;
+  run = RunProgram("w98", {"version", "C:\\AUTOEXEC.BAT"}, root);
+  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_NE(run.err.find("C:\\AUTOEXEC.BAT: no version information"), std::string::npos)
+      << run.err;
+}
+
 }  // namespace
 }  // namespace w98::testing
