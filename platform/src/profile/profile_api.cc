@@ -99,6 +99,14 @@ BOOL WriteString(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR file) {
     SetLastError(ERROR_FILE_NOT_FOUND);
     return FALSE;
   }
+  // A line break inside a name or value would write lines of its own (a new key or section)
+  // into the file; Windows 98 writes it anyway, w98 refuses it and leaves the file alone.
+  for (LPCSTR text : {section, key, value}) {
+    if (text != nullptr && std::strpbrk(text, "\r\n") != nullptr) {
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return FALSE;
+    }
+  }
   const auto path = ProfilePath(file);
   if (!path) {
     SetLastError(ERROR_PATH_NOT_FOUND);

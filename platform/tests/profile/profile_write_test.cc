@@ -67,6 +67,17 @@ TEST(WritePrivateProfileString, RefusesWhatWindowsRefuses) {
 
   EXPECT_FALSE(WritePrivateProfileStringA("s", "k", "v", "C:\\NO\\SUCH\\X.INI"));
   EXPECT_NE(GetLastError(), static_cast<DWORD>(ERROR_SUCCESS));
+
+  // A line break would smuggle a line of its own into the file.
+  ASSERT_TRUE(WritePrivateProfileStringA("s", "k", "v", "X.INI"));
+  const char* const injected[][3] = {
+      {"s", "k", "v\r\n[boot]\r\nshell=evil.exe"}, {"s", "k2\n", "v"}, {"s]\r\n[t", "k", "v"}};
+  for (const auto& w : injected) {
+    SetLastError(0xdeadbeef);
+    EXPECT_FALSE(WritePrivateProfileStringA(w[0], w[1], w[2], "X.INI"));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+  }
+  EXPECT_EQ(machine.ReadFile("WINDOWS/X.INI"), "[s]\r\nk=v\r\n");
 }
 
 TEST(WritePrivateProfileString, LeavesAReadOnlyFileAsItWas) {
