@@ -83,15 +83,8 @@ DWORD FailureOfLastCall(DWORD fallback) {
   }
 }
 
-// Replaces the file's contents. The new contents must fit on the drive beside what the old
-// ones free, checked before the file is truncated, so that a full disk never costs the file.
-DWORD WriteBytes(const std::string& dos_path, const std::string& bytes, size_t old_size) {
-  if (bytes.size() > old_size) {
-    ULARGE_INTEGER free_bytes{}, total{}, total_free{};
-    if (GetDiskFreeSpaceExA(dos_path.c_str(), &free_bytes, &total, &total_free) &&
-        bytes.size() - old_size > free_bytes.QuadPart)
-      return ERROR_DISK_FULL;
-  }
+// Replaces the file's contents; ERROR_SUCCESS or the error of the failed call.
+DWORD WriteBytes(const std::string& dos_path, const std::string& bytes) {
   SetLastError(ERROR_SUCCESS);
   errno = 0;
   const int fd =
@@ -141,7 +134,16 @@ DWORD UpdateProfile(const std::string& dos_path, const std::function<void(IniDoc
   change(doc);
   const std::string after = doc.Serialize();
   if (after == before) return ERROR_SUCCESS;  // nothing changed: the file is not touched
-  return WriteBytes(dos_path, after, old_bytes ? old_bytes->size() : 0);
+  const DWORD error = WriteBytes(dos_path, after);
+  if (error != ERROR_SUCCESS && error != ERROR_ACCESS_DENIED) {
+    // A write that failed part-way (a full disk) must not cost the file: put the old contents
+    // back (they fitted before), or remove a file that this call created.
+    if (old_bytes)
+      WriteBytes(dos_path, *old_bytes);
+    else
+      DeleteFileA(dos_path.c_str());
+  }
+  return error;
 }
 
 }  // namespace w98::internal

@@ -23,8 +23,8 @@ IniDocument ReadProfile(const std::string& dos_path);
 
 // Reads the file, lets `change` edit it, and writes it back when the edit changed anything,
 // all under the file's lock. A file that does not exist and stays empty is not created.
-// Returns ERROR_SUCCESS, or the error of the write (the file is left as it was when the new
-// contents cannot fit on the drive, or the file is read-only).
+// Returns ERROR_SUCCESS, or the error of the write; a read-only file is left as it was, and a
+// write that fails part-way (a full disk) puts the old contents back.
 DWORD UpdateProfile(const std::string& dos_path, const std::function<void(IniDocument&)>& change);
 
 }  // namespace w98::internal
