@@ -7,13 +7,18 @@
 
 #include "core/machine.h"
 #include "core/text.h"
+#include "process/process_info.h"
 #include "w98/winerror.h"
 
 namespace w98::internal {
 namespace {
 
 std::mutex g_cwd_mutex;
-std::string g_cwd = "C:\\";
+// A program started by another program of the machine begins in the folder it was given.
+std::string g_cwd = [] {
+  const std::string inherited = InheritedVariable("W98_CURRENT_DIRECTORY");
+  return inherited.empty() ? std::string("C:\\") : inherited;
+}();
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
