@@ -70,32 +70,6 @@ ControlKind KindOf(QWidget* widget) {
 
 }  // namespace
 
-const char* PropertyName(Property property) {
-  switch (property) {
-    case Property::kLeft:
-      return "Left";
-    case Property::kTop:
-      return "Top";
-    case Property::kWidth:
-      return "Width";
-    case Property::kHeight:
-      return "Height";
-    case Property::kFontSize:
-      return "Font.Size";
-    case Property::kHeadFontSize:
-      return "HeadFont.Size";
-    case Property::kX1:
-      return "X1";
-    case Property::kY1:
-      return "Y1";
-    case Property::kX2:
-      return "X2";
-    case Property::kY2:
-      return "Y2";
-  }
-  return "?";
-}
-
 TwipScale TwipScaleOf(const QWidget& form) {
   TwipScale scale;
   if (form.logicalDpiX() > 0) scale.x = kTwipsPerInch / form.logicalDpiX();

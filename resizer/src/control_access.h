@@ -20,13 +20,13 @@ class QWidget;
 
 namespace fitmorph::internal {
 
+// The properties by the names a form knows them: Left, Top, Width, Height, Font.Size,
+// HeadFont.Size, X1, Y1, X2, Y2.
 enum class Property { kLeft, kTop, kWidth, kHeight, kFontSize, kHeadFontSize, kX1, kY1, kX2, kY2 };
 
-// The property's name as a form knows it ("Left", "Font.Size", "X1" ...).
-const char* PropertyName(Property property);
-
-// The two kinds of control that a layout treats apart: lines are placed by their end points,
-// pictures are repainted after they were moved and sized.
+// The two kinds of control that a layout treats apart: lines (LineControl) are placed by their
+// end points, pictures (a QLabel showing a pixmap) are repainted after they were moved and
+// sized.
 enum class ControlKind { kOther, kLine, kPicture };
 
 // Twips per pixel, horizontally and vertically, at a form's logical resolution.

@@ -47,7 +47,8 @@ struct Library {
     const std::string file = (folder / FITMORPH_LIBRARY_FILE).string();
     void* handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle == nullptr) {
-      if (error != nullptr) *error = dlerror();
+      const char* why = dlerror();
+      if (error != nullptr) *error = why != nullptr ? why : "cannot load " + file;
       return nullptr;
     }
     Library found;

@@ -7,7 +7,9 @@
 // and menu actions alike, in the order of the form's object tree: a parent before its children,
 // brothers in the order they were given their parent, which is their creation order when each
 // control is created on its container. Layouts (QLayout) are not controls; neither is anything
-// inside another window. A control's tag is its dynamic property "Tag".
+// inside another window. A control's tag is its dynamic property "Tag". Two kinds of control are
+// treated apart: a LineControl is placed by its end points, and a picture (a QLabel showing a
+// pixmap) is repainted at once after it was moved and sized.
 //
 // Positions and sizes are handled in twips at the form's logical resolution (1440 per logical
 // inch), fonts in points. Every method runs on the GUI thread.
