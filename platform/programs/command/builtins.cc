@@ -65,7 +65,7 @@ void Interpreter::Set(const SimpleCommand& command, Console& out) {
     Report(kSyntaxErrorMessage);
     return;
   }
-  environment_.Set(tail.substr(0, equals), tail.substr(equals + 1));
+  environment_.Set(UpperCase(tail.substr(0, equals)), tail.substr(equals + 1));
 }
 
 void Interpreter::Path(const SimpleCommand& command, Console& out) {

@@ -21,7 +21,7 @@ void Environment::Set(std::string_view name, std::string_view value) {
       break;
     }
   }
-  if (!value.empty()) entries_.emplace_back(UpperCase(name), std::string(value));
+  if (!value.empty()) entries_.emplace_back(std::string(name), std::string(value));
 }
 
 Environment Environment::MachineDefault(const std::string& windows_folder) {

@@ -15,8 +15,8 @@ class Environment {
 
   // The value of `name` (compared without regard to case); false when it is not set.
   bool Get(std::string_view name, std::string* value) const;
-  // Sets `name` (stored upper-cased, as SET does) to `value`; an empty value removes it. A
-  // changed variable moves to the end of the list, as COMMAND.COM keeps its environment.
+  // Sets `name` (stored as given; SET upper-cases it first) to `value`; an empty value
+  // removes it. A changed variable moves to the end of the list, as COMMAND.COM keeps it.
   void Set(std::string_view name, std::string_view value);
   const std::vector<Entry>& Entries() const { return entries_; }
 
