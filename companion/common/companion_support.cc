@@ -13,9 +13,9 @@ std::string ProgramFolder() {
   const DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
   if (n == 0 || n >= sizeof path) return {};
   const std::string module(path, n);
-  const bool dos_path = module.size() > 2 && module[1] == ':' &&
-                        ((module[0] >= 'A' && module[0] <= 'Z') ||
-                         (module[0] >= 'a' && module[0] <= 'z'));
+  const bool dos_path =
+      module.size() > 2 && module[1] == ':' &&
+      ((module[0] >= 'A' && module[0] <= 'Z') || (module[0] >= 'a' && module[0] <= 'z'));
   return dos_path ? dos::FolderOf(module) : std::string();
 }
 
@@ -29,9 +29,9 @@ std::string WindowsFolder() {
 std::string LocalTimestamp() {
   SYSTEMTIME now{};
   GetLocalTime(&now);
-  char text[32];
-  std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", now.wYear, now.wMonth,
-                now.wDay, now.wHour, now.wMinute, now.wSecond);
+  char text[64];
+  std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", now.wYear, now.wMonth, now.wDay,
+                now.wHour, now.wMinute, now.wSecond);
   return text;
 }
 

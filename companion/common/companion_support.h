@@ -6,10 +6,10 @@
 
 namespace companion {
 
-// The DOS folder of the running program, with a trailing backslash ("C:\WINDOWS\ZEMO\
-// SNAPSHOT\"), as GetModuleFileNameA reports it for a program started through its stub on
-// a drive of the machine. "" when the program was started some other way (its module name
-// is then a host path, which is no folder of the machine).
+// The DOS folder of the running program, with a trailing backslash (for example the store
+// "C:\WINDOWS\ZEMO\SNAPSHOT\" for trestore), as GetModuleFileNameA reports it for a program started
+// through its stub on a drive of the machine. "" when the program was started some other way (its
+// module name is then a host path, which is no folder of the machine).
 std::string ProgramFolder();
 
 // The machine's Windows folder without a trailing backslash ("C:\WINDOWS").

@@ -26,10 +26,9 @@ int main(int argc, char** argv) {
   const qlreboot::Mode mode = qlreboot::ModeOf(argc > 1 ? argv[1] : "");
   std::string interpreter = companion::WindowsFolder() + "\\COMMAND.COM";
   if (!dos::IsFile(interpreter)) interpreter = "C:\\COMMAND.COM";
-  const int code = qlreboot::RunOnce(qlreboot::kBatchPath, interpreter, mode,
-                                     [](const std::string& line) {
-                                       std::printf("qlreboot: %s\n", line.c_str());
-                                     });
+  const int code = qlreboot::RunOnce(
+      qlreboot::kBatchPath, interpreter, mode,
+      [](const std::string& line) { std::printf("qlreboot: %s\n", line.c_str()); });
   std::fflush(stdout);
   return code < 0 ? 1 : 0;
 }

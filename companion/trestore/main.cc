@@ -94,8 +94,7 @@ int main(int argc, char** argv) {
 
   trestore::ErrorCounts pending;
   pending.application = 1;
-  if (!companion::WriteTextFile(log, trestore::LogText(pending), false))
-    Say("cannot write " + log);
+  if (!companion::WriteTextFile(log, trestore::LogText(pending), false)) Say("cannot write " + log);
 
   trestore::RestoreResult result;
   if (bad_arguments || list_path.empty()) {

@@ -24,12 +24,12 @@ struct ErrorCounts {
 // Exit codes, read by the boot-phase batch file from the highest ERRORLEVEL down: 0 and 5 or
 // more skip its COPY lines, 1 to 4 run them.
 enum ExitCode : int {
-  kAllRestored = 0,     // every listed file was restored (or the list holds none)
-  kListUnusable = 1,    // the list is missing, unreadable, or lacks its header
-  kStoredCopyBad = 2,   // a stored copy is missing or cannot be read
+  kAllRestored = 0,       // every listed file was restored (or the list holds none)
+  kListUnusable = 1,      // the list is missing, unreadable, or lacks its header
+  kStoredCopyBad = 2,     // a stored copy is missing or cannot be read
   kTargetNotWritten = 3,  // a file could not be written in place (protected, path trouble)
-  kInternalError = 4,   // a malformed record, a bad command line, or no memory
-  kDiskFull = 5,        // the disk is full: the COPY lines would fail as well
+  kInternalError = 4,     // a malformed record, a bad command line, or no memory
+  kDiskFull = 5,          // the disk is full: the COPY lines would fail as well
 };
 
 struct RestoreOptions {

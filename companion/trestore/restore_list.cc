@@ -23,11 +23,22 @@ bool ParseLetters(std::string_view letters, uint32_t* attributes) {
   *attributes = 0;
   for (char c : letters) {
     switch (c) {
-      case 'S': case 's': *attributes |= FILE_ATTRIBUTE_SYSTEM; break;
-      case 'H': case 'h': *attributes |= FILE_ATTRIBUTE_HIDDEN; break;
-      case 'R': case 'r': *attributes |= FILE_ATTRIBUTE_READONLY; break;
-      case ' ': break;
-      default: return false;
+      case 'S':
+      case 's':
+        *attributes |= FILE_ATTRIBUTE_SYSTEM;
+        break;
+      case 'H':
+      case 'h':
+        *attributes |= FILE_ATTRIBUTE_HIDDEN;
+        break;
+      case 'R':
+      case 'r':
+        *attributes |= FILE_ATTRIBUTE_READONLY;
+        break;
+      case ' ':
+        break;
+      default:
+        return false;
     }
   }
   return true;

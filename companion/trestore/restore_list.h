@@ -16,8 +16,8 @@ inline constexpr std::string_view kListHeader = "::Quillow DOS Restore File";
 
 struct RestoreRecord {
   std::string version;
-  std::string original;  // where the file goes back
-  std::string stored;    // its stored copy
+  std::string original;     // where the file goes back
+  std::string stored;       // its stored copy
   uint32_t attributes = 0;  // FILE_ATTRIBUTE_SYSTEM / HIDDEN / READONLY from the letters
 };
 

@@ -26,11 +26,20 @@ struct Request {
 
 uint32_t AttributeOf(char letter) {
   switch (letter) {
-    case 'R': case 'r': return FILE_ATTRIBUTE_READONLY;
-    case 'A': case 'a': return FILE_ATTRIBUTE_ARCHIVE;
-    case 'S': case 's': return FILE_ATTRIBUTE_SYSTEM;
-    case 'H': case 'h': return FILE_ATTRIBUTE_HIDDEN;
-    default: return 0;
+    case 'R':
+    case 'r':
+      return FILE_ATTRIBUTE_READONLY;
+    case 'A':
+    case 'a':
+      return FILE_ATTRIBUTE_ARCHIVE;
+    case 'S':
+    case 's':
+      return FILE_ATTRIBUTE_SYSTEM;
+    case 'H':
+    case 'h':
+      return FILE_ATTRIBUTE_HIDDEN;
+    default:
+      return 0;
   }
 }
 

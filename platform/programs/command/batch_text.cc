@@ -2,7 +2,9 @@
 
 namespace command {
 
-bool IsDelimiter(char c) { return c == ' ' || c == '\t' || c == ',' || c == ';' || c == '='; }
+bool IsDelimiter(char c) {
+  return c == ' ' || c == '\t' || c == ',' || c == ';' || c == '=';
+}
 
 size_t SkipDelimiters(std::string_view text, size_t pos) {
   while (pos < text.size() && IsDelimiter(text[pos])) ++pos;
@@ -47,7 +49,9 @@ bool HasWildcards(std::string_view word) {
 }
 
 namespace {
-char Fold(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+char Fold(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+}
 }  // namespace
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {

@@ -10,7 +10,9 @@
 namespace command {
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
 
 std::string_view TrimBlanks(std::string_view text) {
   while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
@@ -19,7 +21,9 @@ std::string_view TrimBlanks(std::string_view text) {
 }
 
 // The single file or folder argument of CD, MD, RD and TYPE, quotes removed.
-std::string PathArgument(std::string_view tail) { return Unquote(TrimBlanks(tail)); }
+std::string PathArgument(std::string_view tail) {
+  return Unquote(TrimBlanks(tail));
+}
 
 }  // namespace
 
@@ -133,8 +137,7 @@ void Interpreter::Ren(const SimpleCommand& command, Console& out) {
     return;
   }
   const std::string target = dos::Join(dos::FolderOf(source), name);
-  if (!MoveFileA(source.c_str(), target.c_str()))
-    out.Line("Duplicate file name or file not found");
+  if (!MoveFileA(source.c_str(), target.c_str())) out.Line("Duplicate file name or file not found");
 }
 
 void Interpreter::Type(const SimpleCommand& command, Console& out) {

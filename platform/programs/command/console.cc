@@ -10,7 +10,9 @@ void StdoutConsole::Write(std::string_view text) {
   std::fwrite(text.data(), 1, text.size(), stdout);
 }
 
-void StdoutConsole::Flush() { std::fflush(stdout); }
+void StdoutConsole::Flush() {
+  std::fflush(stdout);
+}
 
 std::unique_ptr<FileConsole> FileConsole::Open(const std::string& path, bool append) {
   const int flags = _O_WRONLY | _O_CREAT | _O_TEXT | (append ? _O_APPEND : _O_TRUNC);
@@ -19,7 +21,9 @@ std::unique_ptr<FileConsole> FileConsole::Open(const std::string& path, bool app
   return std::unique_ptr<FileConsole>(new FileConsole(fd));
 }
 
-FileConsole::~FileConsole() { _close(fd_); }
+FileConsole::~FileConsole() {
+  _close(fd_);
+}
 
 void FileConsole::Write(std::string_view text) {
   while (good_ && !text.empty()) {

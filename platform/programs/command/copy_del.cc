@@ -36,7 +36,8 @@ FileArguments ReadFileArguments(std::string_view tail, const std::vector<std::st
       const std::string name = UpperCase(tail.substr(pos + 1, end - pos - 1));
       bool accepted = false;
       for (const std::string& k : known) accepted = accepted || name == k;
-      if (!accepted && out.bad_switch.empty()) out.bad_switch = std::string(tail.substr(pos, end - pos));
+      if (!accepted && out.bad_switch.empty())
+        out.bad_switch = std::string(tail.substr(pos, end - pos));
       pos = end;
       continue;
     }
@@ -57,7 +58,9 @@ std::string CopiedLine(unsigned count) {
   return line;
 }
 
-bool IsAllFiles(std::string_view name) { return name == "*.*" || name == "*"; }
+bool IsAllFiles(std::string_view name) {
+  return name == "*.*" || name == "*";
+}
 
 bool EndsWithSeparator(const std::string& path) {
   return !path.empty() && (path.back() == '\\' || path.back() == '/' || path.back() == ':');

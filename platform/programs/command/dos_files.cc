@@ -13,9 +13,13 @@ size_t NameStart(std::string_view path) {
 
 }  // namespace
 
-std::string FolderOf(std::string_view path) { return std::string(path.substr(0, NameStart(path))); }
+std::string FolderOf(std::string_view path) {
+  return std::string(path.substr(0, NameStart(path)));
+}
 
-std::string NameOf(std::string_view path) { return std::string(path.substr(NameStart(path))); }
+std::string NameOf(std::string_view path) {
+  return std::string(path.substr(NameStart(path)));
+}
 
 std::string Join(std::string_view folder, std::string_view name) {
   std::string out(folder);
@@ -32,7 +36,9 @@ std::string FullPath(std::string_view path) {
   return std::string(buffer, n);
 }
 
-uint32_t Attributes(const std::string& path) { return GetFileAttributesA(path.c_str()); }
+uint32_t Attributes(const std::string& path) {
+  return GetFileAttributesA(path.c_str());
+}
 
 bool IsFile(const std::string& path) {
   const DWORD attributes = GetFileAttributesA(path.c_str());

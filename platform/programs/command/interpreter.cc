@@ -19,14 +19,18 @@ constexpr size_t kNoFrame = static_cast<size_t>(-1);
 constexpr size_t kMaxFrames = 64;
 constexpr int kMaxDepth = 16;
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
 
 }  // namespace
 
 Interpreter::Interpreter(Console& console, Environment environment, int depth)
     : console_(console), environment_(std::move(environment)), depth_(depth) {}
 
-void Interpreter::Report(std::string_view message) { console_.Line(message); }
+void Interpreter::Report(std::string_view message) {
+  console_.Line(message);
+}
 
 int Interpreter::RunLine(std::string_view line) {
   const BatchLine classified = ClassifyLine(line);
@@ -71,15 +75,38 @@ std::string Interpreter::Prompt() const {
       continue;
     }
     switch (pattern[++i]) {
-      case 'p': case 'P': out += current; break;
-      case 'g': case 'G': out += '>'; break;
-      case 'l': case 'L': out += '<'; break;
-      case 'b': case 'B': out += '|'; break;
-      case 'q': case 'Q': out += '='; break;
-      case 'n': case 'N': out += current.substr(0, 1); break;
-      case '_': out += '\n'; break;
-      case '$': out += '$'; break;
-      default: break;  // time, date, version and control codes are left out
+      case 'p':
+      case 'P':
+        out += current;
+        break;
+      case 'g':
+      case 'G':
+        out += '>';
+        break;
+      case 'l':
+      case 'L':
+        out += '<';
+        break;
+      case 'b':
+      case 'B':
+        out += '|';
+        break;
+      case 'q':
+      case 'Q':
+        out += '=';
+        break;
+      case 'n':
+      case 'N':
+        out += current.substr(0, 1);
+        break;
+      case '_':
+        out += '\n';
+        break;
+      case '$':
+        out += '$';
+        break;
+      default:
+        break;  // time, date, version and control codes are left out
     }
   }
   return out;
@@ -108,10 +135,9 @@ void Interpreter::RunBatchLine(const std::string& raw, size_t frame) {
     const size_t index = current.shift + i;
     args.push_back(index < current.args.size() ? current.args[index] : std::string());
   }
-  const std::string expanded =
-      ExpandPercents(raw, args, [this](std::string_view name, std::string* value) {
-        return environment_.Get(name, value);
-      });
+  const std::string expanded = ExpandPercents(
+      raw, args,
+      [this](std::string_view name, std::string* value) { return environment_.Get(name, value); });
   const BatchLine line = ClassifyLine(expanded);
   if (line.kind != BatchLine::Kind::kCommand) return;
   if (echo_ && !line.quiet) {
@@ -152,29 +178,67 @@ void Interpreter::Execute(std::string_view text, size_t frame) {
 
 void Interpreter::ExecuteParsed(const SimpleCommand& command, size_t frame, Console& out) {
   switch (command.internal) {
-    case Internal::kEcho: Echo(command, out); break;
-    case Internal::kRem: break;
-    case Internal::kSet: Set(command, out); break;
-    case Internal::kIf: If(command, frame); break;
-    case Internal::kGoto: Goto(command, frame); break;
-    case Internal::kCall: Call(command, frame); break;
-    case Internal::kCopy: Copy(command, out); break;
-    case Internal::kDel: Del(command, out); break;
-    case Internal::kShift: Shift(frame); break;
-    case Internal::kExit: exited_ = true; break;
-    case Internal::kCd: Cd(command, out); break;
-    case Internal::kMd: Md(command, out); break;
-    case Internal::kRd: Rd(command, out); break;
-    case Internal::kRen: Ren(command, out); break;
-    case Internal::kType: Type(command, out); break;
-    case Internal::kCls: break;  // the output is a log, not a screen
-    case Internal::kPause: Pause(out); break;
-    case Internal::kPath: Path(command, out); break;
-    case Internal::kPrompt: PromptCommand(command); break;
+    case Internal::kEcho:
+      Echo(command, out);
+      break;
+    case Internal::kRem:
+      break;
+    case Internal::kSet:
+      Set(command, out);
+      break;
+    case Internal::kIf:
+      If(command, frame);
+      break;
+    case Internal::kGoto:
+      Goto(command, frame);
+      break;
+    case Internal::kCall:
+      Call(command, frame);
+      break;
+    case Internal::kCopy:
+      Copy(command, out);
+      break;
+    case Internal::kDel:
+      Del(command, out);
+      break;
+    case Internal::kShift:
+      Shift(frame);
+      break;
+    case Internal::kExit:
+      exited_ = true;
+      break;
+    case Internal::kCd:
+      Cd(command, out);
+      break;
+    case Internal::kMd:
+      Md(command, out);
+      break;
+    case Internal::kRd:
+      Rd(command, out);
+      break;
+    case Internal::kRen:
+      Ren(command, out);
+      break;
+    case Internal::kType:
+      Type(command, out);
+      break;
+    case Internal::kCls:
+      break;  // the output is a log, not a screen
+    case Internal::kPause:
+      Pause(out);
+      break;
+    case Internal::kPath:
+      Path(command, out);
+      break;
+    case Internal::kPrompt:
+      PromptCommand(command);
+      break;
     case Internal::kUnsupported:
       Report("Unsupported command, line skipped: " + command.name + command.tail);
       break;
-    case Internal::kNone: RunProgram(command, frame, false, out); break;
+    case Internal::kNone:
+      RunProgram(command, frame, false, out);
+      break;
   }
 }
 
@@ -291,22 +355,20 @@ Interpreter::Program Interpreter::Resolve(const std::string& name) const {
   }
   for (const std::string& folder : folders) {
     for (const std::string& extension : extensions) {
-      const std::string candidate = folder.empty() ? name + extension
-                                                   : dos::Join(folder, name + extension);
+      const std::string candidate =
+          folder.empty() ? name + extension : dos::Join(folder, name + extension);
       if (!dos::IsFile(candidate)) continue;
       program.path = candidate;
       const std::string found_extension =
           UpperCase(candidate.substr(candidate.size() - std::min<size_t>(4, candidate.size())));
-      program.kind =
-          found_extension == ".BAT" ? Program::Kind::kBatch : Program::Kind::kProgram;
+      program.kind = found_extension == ".BAT" ? Program::Kind::kBatch : Program::Kind::kProgram;
       return program;
     }
   }
   return program;
 }
 
-void Interpreter::RunProgram(const SimpleCommand& command, size_t frame, bool call,
-                             Console& out) {
+void Interpreter::RunProgram(const SimpleCommand& command, size_t frame, bool call, Console& out) {
   const Program program = Resolve(Unquote(command.name));
   switch (program.kind) {
     case Program::Kind::kNotFound:
@@ -339,8 +401,8 @@ void Interpreter::RunProgram(const SimpleCommand& command, size_t frame, bool ca
   }
 }
 
-void Interpreter::StartBatch(const std::string& path, const SimpleCommand& command,
-                             size_t frame, bool call) {
+void Interpreter::StartBatch(const std::string& path, const SimpleCommand& command, size_t frame,
+                             bool call) {
   std::string bytes;
   if (!dos::ReadWholeFile(path, &bytes)) {
     Report("Batch file missing");

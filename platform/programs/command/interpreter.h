@@ -97,8 +97,7 @@ class Interpreter {
   // Programs and batch files named by a command word.
   Program Resolve(const std::string& name) const;
   void RunProgram(const SimpleCommand& command, size_t frame, bool call, Console& out);
-  void StartBatch(const std::string& path, const SimpleCommand& command, size_t frame,
-                  bool call);
+  void StartBatch(const std::string& path, const SimpleCommand& command, size_t frame, bool call);
   void StartProcess(const std::string& path, const SimpleCommand& command);
 
   Console& console_;

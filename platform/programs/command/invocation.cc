@@ -13,7 +13,9 @@ bool NeedsQuotes(const std::string& arg) {
   return false;
 }
 
-std::string Quoted(const std::string& arg) { return NeedsQuotes(arg) ? '"' + arg + '"' : arg; }
+std::string Quoted(const std::string& arg) {
+  return NeedsQuotes(arg) ? '"' + arg + '"' : arg;
+}
 
 }  // namespace
 

@@ -10,7 +10,9 @@ namespace {
 
 constexpr const char* kSyntaxError = "Syntax error";
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
 
 size_t SkipBlanks(std::string_view text, size_t pos) {
   while (pos < text.size() && IsBlank(text[pos])) ++pos;
@@ -23,27 +25,47 @@ struct InternalName {
 };
 
 constexpr InternalName kInternalNames[] = {
-    {"ECHO", Internal::kEcho},     {"REM", Internal::kRem},
-    {"SET", Internal::kSet},       {"IF", Internal::kIf},
-    {"GOTO", Internal::kGoto},     {"CALL", Internal::kCall},
-    {"COPY", Internal::kCopy},     {"DEL", Internal::kDel},
-    {"ERASE", Internal::kDel},     {"SHIFT", Internal::kShift},
-    {"EXIT", Internal::kExit},     {"CD", Internal::kCd},
-    {"CHDIR", Internal::kCd},      {"MD", Internal::kMd},
-    {"MKDIR", Internal::kMd},      {"RD", Internal::kRd},
-    {"RMDIR", Internal::kRd},      {"REN", Internal::kRen},
-    {"RENAME", Internal::kRen},    {"TYPE", Internal::kType},
-    {"CLS", Internal::kCls},       {"PAUSE", Internal::kPause},
-    {"PATH", Internal::kPath},     {"PROMPT", Internal::kPrompt},
+    {"ECHO", Internal::kEcho},
+    {"REM", Internal::kRem},
+    {"SET", Internal::kSet},
+    {"IF", Internal::kIf},
+    {"GOTO", Internal::kGoto},
+    {"CALL", Internal::kCall},
+    {"COPY", Internal::kCopy},
+    {"DEL", Internal::kDel},
+    {"ERASE", Internal::kDel},
+    {"SHIFT", Internal::kShift},
+    {"EXIT", Internal::kExit},
+    {"CD", Internal::kCd},
+    {"CHDIR", Internal::kCd},
+    {"MD", Internal::kMd},
+    {"MKDIR", Internal::kMd},
+    {"RD", Internal::kRd},
+    {"RMDIR", Internal::kRd},
+    {"REN", Internal::kRen},
+    {"RENAME", Internal::kRen},
+    {"TYPE", Internal::kType},
+    {"CLS", Internal::kCls},
+    {"PAUSE", Internal::kPause},
+    {"PATH", Internal::kPath},
+    {"PROMPT", Internal::kPrompt},
     // MS-DOS 7 internal commands that this interpreter does not carry out.
-    {"FOR", Internal::kUnsupported},     {"LH", Internal::kUnsupported},
-    {"LOADHIGH", Internal::kUnsupported}, {"DIR", Internal::kUnsupported},
-    {"DATE", Internal::kUnsupported},    {"TIME", Internal::kUnsupported},
-    {"VER", Internal::kUnsupported},     {"VOL", Internal::kUnsupported},
-    {"VERIFY", Internal::kUnsupported},  {"BREAK", Internal::kUnsupported},
-    {"CTTY", Internal::kUnsupported},    {"LOCK", Internal::kUnsupported},
-    {"UNLOCK", Internal::kUnsupported},  {"LFNFOR", Internal::kUnsupported},
-    {"CHCP", Internal::kUnsupported},    {"TRUENAME", Internal::kUnsupported},
+    {"FOR", Internal::kUnsupported},
+    {"LH", Internal::kUnsupported},
+    {"LOADHIGH", Internal::kUnsupported},
+    {"DIR", Internal::kUnsupported},
+    {"DATE", Internal::kUnsupported},
+    {"TIME", Internal::kUnsupported},
+    {"VER", Internal::kUnsupported},
+    {"VOL", Internal::kUnsupported},
+    {"VERIFY", Internal::kUnsupported},
+    {"BREAK", Internal::kUnsupported},
+    {"CTTY", Internal::kUnsupported},
+    {"LOCK", Internal::kUnsupported},
+    {"UNLOCK", Internal::kUnsupported},
+    {"LFNFOR", Internal::kUnsupported},
+    {"CHCP", Internal::kUnsupported},
+    {"TRUENAME", Internal::kUnsupported},
 };
 
 Internal LookUpInternal(std::string_view word) {
@@ -54,8 +76,8 @@ Internal LookUpInternal(std::string_view word) {
 
 // Characters that may follow an internal command's name directly ("ECHO.", "CD\", "CD..").
 bool EndsInternalName(char c) {
-  return IsDelimiter(c) || c == '.' || c == ':' || c == '\\' || c == '/' || c == '+' ||
-         c == '[' || c == ']' || c == '"' || c == '(' || c == '<' || c == '>' || c == '|';
+  return IsDelimiter(c) || c == '.' || c == ':' || c == '\\' || c == '/' || c == '+' || c == '[' ||
+         c == ']' || c == '"' || c == '(' || c == '<' || c == '>' || c == '|';
 }
 
 struct NameSplit {
@@ -269,6 +291,8 @@ IfClause ParseIf(std::string_view tail) {
   return out;
 }
 
-std::string GotoTarget(std::string_view tail) { return LabelKey(tail); }
+std::string GotoTarget(std::string_view tail) {
+  return LabelKey(tail);
+}
 
 }  // namespace command

@@ -30,9 +30,9 @@ constexpr const char* kBaseSetup =
     "stub C:\\TOOLS\\PROBE.EXE exitprobe\n";
 
 struct GoldenCase {
-  std::string name;     // NAME or NAME.VARIANT
-  fs::path batch;       // golden/NAME.bat
-  fs::path base;        // golden/NAME[.VARIANT] without extension
+  std::string name;  // NAME or NAME.VARIANT
+  fs::path batch;    // golden/NAME.bat
+  fs::path base;     // golden/NAME[.VARIANT] without extension
 };
 
 std::vector<GoldenCase> FindCases() {
@@ -73,8 +73,7 @@ TEST_P(GoldenTest, OutputAndFilesMatch) {
   for (const std::string& failure : dostest::RunScript(both(".setup"), true))
     ADD_FAILURE() << "setup: " << failure;
   const std::string dos_batch = "C:\\TEST\\" + command::UpperCase(stem) + ".BAT";
-  machine.WriteFile("TEST/" + command::UpperCase(stem) + ".BAT",
-                    dostest::ReadHostFile(c.batch));
+  machine.WriteFile("TEST/" + command::UpperCase(stem) + ".BAT", dostest::ReadHostFile(c.batch));
 
   std::vector<std::string> args{"/C", dos_batch};
   std::istringstream extra(ReadOptional(c.base.string() + ".args"));

@@ -14,9 +14,12 @@ namespace {
 TEST(BatchTextTest, ExpandPercents) {
   const std::vector<std::string> args = {"RB.BAT", "one", "\"two words\""};
   const VariableLookup lookup = [](std::string_view name, std::string* value) {
-    if (name == "WINDIR") *value = "C:\\WINDOWS";
-    else if (name == "A B") *value = "spaced";
-    else return false;
+    if (name == "WINDIR")
+      *value = "C:\\WINDOWS";
+    else if (name == "A B")
+      *value = "spaced";
+    else
+      return false;
     return true;
   };
   struct Case {
@@ -29,7 +32,7 @@ TEST(BatchTextTest, ExpandPercents) {
       {"%windir%\\regedit.exe", "C:\\WINDOWS\\regedit.exe"},
       {"[%UNDEFINED%]", "[]"},
       {"%a b%", "spaced"},
-      {"50% off", "50 off"},          // a '%' with no closing '%' is dropped
+      {"50% off", "50 off"},  // a '%' with no closing '%' is dropped
       {"end%", "end"},
       {"%1%", "one"},
       {"%%%1%%", "%one%"},
@@ -100,20 +103,39 @@ TEST(LineParserTest, ParseCommand) {
     const char* error;
   } cases[] = {
       {"ECHO.", Internal::kEcho, "ECHO", ".", {}, ""},
-      {"echo hi > \"c:\\out file.txt\"", Internal::kEcho, "ECHO", " hi ",
-       {{R::kOutput, "c:\\out file.txt"}}, ""},
+      {"echo hi > \"c:\\out file.txt\"",
+       Internal::kEcho,
+       "ECHO",
+       " hi ",
+       {{R::kOutput, "c:\\out file.txt"}},
+       ""},
       {"echo a>>log.txt", Internal::kEcho, "ECHO", " a", {{R::kAppend, "log.txt"}}, ""},
       {"> first.txt echo hi", Internal::kEcho, "ECHO", " hi", {{R::kOutput, "first.txt"}}, ""},
-      {"rem > \"C:\\A B\\empty.txt\"", Internal::kRem, "REM", " ",
-       {{R::kOutput, "C:\\A B\\empty.txt"}}, ""},
+      {"rem > \"C:\\A B\\empty.txt\"",
+       Internal::kRem,
+       "REM",
+       " ",
+       {{R::kOutput, "C:\\A B\\empty.txt"}},
+       ""},
       // Comment text never redirects, even with '>' or '|' in it.
-      {"REM COMMENTS=before > after | x", Internal::kRem, "REM", " COMMENTS=before > after | x",
-       {}, ""},
+      {"REM COMMENTS=before > after | x",
+       Internal::kRem,
+       "REM",
+       " COMMENTS=before > after | x",
+       {},
+       ""},
       {"\"C:\\WINDOWS\\ZEMO\\SNAPSHOT\\trestore.exe\" \"c:\\windows\\temp\\trestdat\" -o ",
-       Internal::kNone, "\"C:\\WINDOWS\\ZEMO\\SNAPSHOT\\trestore.exe\"",
-       " \"c:\\windows\\temp\\trestdat\" -o ", {}, ""},
-      {"c:\\windows\\command\\ATTRIB  +A  +S  +H  +R  \"C:\\P\"", Internal::kNone,
-       "c:\\windows\\command\\ATTRIB", "  +A  +S  +H  +R  \"C:\\P\"", {}, ""},
+       Internal::kNone,
+       "\"C:\\WINDOWS\\ZEMO\\SNAPSHOT\\trestore.exe\"",
+       " \"c:\\windows\\temp\\trestdat\" -o ",
+       {},
+       ""},
+      {"c:\\windows\\command\\ATTRIB  +A  +S  +H  +R  \"C:\\P\"",
+       Internal::kNone,
+       "c:\\windows\\command\\ATTRIB",
+       "  +A  +S  +H  +R  \"C:\\P\"",
+       {},
+       ""},
       {"CD\\", Internal::kCd, "CD", "\\", {}, ""},
       {"copy/y a b", Internal::kCopy, "COPY", "/y a b", {}, ""},
       {"echo a | more", Internal::kEcho, "ECHO", " a | more", {}, "Pipes are not supported"},
@@ -121,8 +143,12 @@ TEST(LineParserTest, ParseCommand) {
       {"echo >", Internal::kEcho, "ECHO", " ", {}, "Syntax error"},
       {"IF EXIST x rem > y", Internal::kIf, "IF", " EXIST x rem > y", {}, ""},
       {"for %a in (x) do y", Internal::kUnsupported, "FOR", " %a in (x) do y", {}, ""},
-      {"\"C:\\Never closed\\x.exe -o > out", Internal::kNone,
-       "\"C:\\Never closed\\x.exe -o > out", "", {}, ""},
+      {"\"C:\\Never closed\\x.exe -o > out",
+       Internal::kNone,
+       "\"C:\\Never closed\\x.exe -o > out",
+       "",
+       {},
+       ""},
       {"echo \"open > x", Internal::kEcho, "ECHO", " \"open > x", {}, ""},
       {"ECHOES", Internal::kNone, "ECHOES", "", {}, ""},
   };
@@ -155,8 +181,8 @@ TEST(LineParserTest, ParseIf) {
       {" ERRORLEVEL 5 GOTO ENDQUICKDOSRESTORE", K::kErrorLevel, false, 5, "", "",
        "GOTO ENDQUICKDOSRESTORE", ""},
       {" not errorlevel 1 echo ok", K::kErrorLevel, true, 1, "", "", "echo ok", ""},
-      {" EXIST \"C:\\Program Files\\a b.txt\" c:\\windows\\command\\ATTRIB -R", K::kExist,
-       false, 0, "\"C:\\Program Files\\a b.txt\"", "", "c:\\windows\\command\\ATTRIB -R", ""},
+      {" EXIST \"C:\\Program Files\\a b.txt\" c:\\windows\\command\\ATTRIB -R", K::kExist, false, 0,
+       "\"C:\\Program Files\\a b.txt\"", "", "c:\\windows\\command\\ATTRIB -R", ""},
       {" NOT EXIST c:\\x.exe GOTO DOSRESTORE", K::kExist, true, 0, "c:\\x.exe", "",
        "GOTO DOSRESTORE", ""},
       {" \"\"==\"\" GOTO none", K::kCompare, false, 0, "\"\"", "\"\"", "GOTO none", ""},

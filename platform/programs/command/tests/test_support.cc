@@ -91,10 +91,14 @@ std::string Unescape(std::string_view text) {
       continue;
     }
     const char next = text[++i];
-    if (next == 'r') out += '\r';
-    else if (next == 'n') out += '\n';
-    else if (next == 't') out += '\t';
-    else if (next == '\\') out += '\\';
+    if (next == 'r')
+      out += '\r';
+    else if (next == 'n')
+      out += '\n';
+    else if (next == 't')
+      out += '\t';
+    else if (next == '\\')
+      out += '\\';
     else {
       out += '\\';
       out += next;
@@ -109,8 +113,10 @@ std::string Field(std::string_view line, size_t& pos) {
   std::string out;
   bool quoted = false;
   while (pos < line.size() && (quoted || line[pos] != ' ')) {
-    if (line[pos] == '"') quoted = !quoted;
-    else out += line[pos];
+    if (line[pos] == '"')
+      quoted = !quoted;
+    else
+      out += line[pos];
     ++pos;
   }
   return out;
@@ -124,8 +130,8 @@ std::string Rest(std::string_view line, size_t pos) {
 
 fs::path HostOf(const std::string& dos) {
   // "C:\A\B" -> MACHINE/c/A/B, keeping the case given, bypassing w98.
-  fs::path path = fs::path(w98::MachineFolder()) / std::string(1, static_cast<char>(
-                                                       std::tolower(dos.empty() ? 'c' : dos[0])));
+  fs::path path = fs::path(w98::MachineFolder()) /
+                  std::string(1, static_cast<char>(std::tolower(dos.empty() ? 'c' : dos[0])));
   std::string rest = dos.size() > 3 ? dos.substr(3) : "";
   size_t start = 0;
   while (start < rest.size()) {
@@ -162,8 +168,7 @@ fs::file_time_type ParseTime(const std::string& date, const std::string& time) {
   std::istringstream in(date + " " + time);
   in >> std::get_time(&tm, "%Y-%m-%d %H:%M:%S");
   const std::time_t seconds = ::timegm(&tm);
-  return std::chrono::clock_cast<std::chrono::file_clock>(
-      std::chrono::system_clock::from_time_t(seconds));
+  return std::chrono::file_clock::from_sys(std::chrono::system_clock::from_time_t(seconds));
 }
 
 }  // namespace
@@ -191,16 +196,20 @@ std::vector<std::string> RunScript(const std::string& script, bool setup) {
         SetFileAttributesA(path.c_str(), wanted == 0 ? FILE_ATTRIBUTE_NORMAL : wanted);
       } else {
         const std::string found = ReadHostFile(host);
-        if (!fs::exists(host)) fail("file missing");
-        else if (found != text) fail("expected text [" + text + "], got [" + found + "]");
+        if (!fs::exists(host))
+          fail("file missing");
+        else if (found != text)
+          fail("expected text [" + text + "], got [" + found + "]");
         const DWORD attributes = GetFileAttributesA(path.c_str());
         const DWORD got = attributes == INVALID_FILE_ATTRIBUTES ? 0 : attributes & 0x27;
         if (fs::exists(host) && got != wanted)
           fail("expected attributes " + Letters(wanted) + ", got " + Letters(got));
       }
     } else if (verb == "dir") {
-      if (setup) fs::create_directories(host, ec);
-      else if (!fs::is_directory(host)) fail("folder missing");
+      if (setup)
+        fs::create_directories(host, ec);
+      else if (!fs::is_directory(host))
+        fail("folder missing");
     } else if (verb == "stub") {
       fs::create_directories(host.parent_path(), ec);
       if (!w98::WriteProgramStub(path, Field(line, pos))) fail("cannot write the stub");
@@ -218,8 +227,8 @@ std::vector<std::string> RunScript(const std::string& script, bool setup) {
     } else if (verb == "capacity") {
       // Drive C: may grow by `path` bytes (the first field) from what it holds now.
       uintmax_t used = 0;
-      for (const auto& entry : fs::recursive_directory_iterator(
-               fs::path(w98::MachineFolder()) / "c", ec))
+      for (const auto& entry :
+           fs::recursive_directory_iterator(fs::path(w98::MachineFolder()) / "c", ec))
         if (entry.is_regular_file(ec)) used += entry.file_size(ec);
       const std::string ini = (fs::path(w98::MachineFolder()) / "machine.ini").string();
       std::string text = ReadHostFile(ini);
