@@ -1,5 +1,6 @@
 #include "core/clock.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <ctime>
 #include <string>
@@ -10,30 +11,58 @@ namespace w98::internal {
 namespace {
 
 constexpr std::uint64_t kUnixEpochAsFileTime = 116444736000000000ULL;
+constexpr std::int64_t kTicksPerSecond = 10000000;
+
+// Offsets beyond about 300 years are refused when set and ignored when read (a damaged
+// machine.ini): they would take the clock before 1601, where FILETIME ends.
+constexpr std::int64_t kMaxOffset = 300LL * 366 * 86400;
 
 }  // namespace
 
 std::uint64_t FileTimeFromUnix(std::int64_t seconds, std::int64_t nanoseconds) {
-  return static_cast<std::uint64_t>(seconds * 10000000 + nanoseconds / 100) + kUnixEpochAsFileTime;
+  return static_cast<std::uint64_t>(seconds * kTicksPerSecond + nanoseconds / 100) +
+         kUnixEpochAsFileTime;
 }
 
 void UnixFromFileTime(std::uint64_t filetime, std::int64_t& seconds, std::int64_t& nanoseconds) {
   const std::int64_t since = static_cast<std::int64_t>(filetime - kUnixEpochAsFileTime);
-  seconds = since / 10000000;
-  nanoseconds = (since % 10000000) * 100;
+  seconds = since / kTicksPerSecond;
+  nanoseconds = (since % kTicksPerSecond) * 100;
   if (nanoseconds < 0) {
     nanoseconds += 1000000000;
     seconds -= 1;
   }
 }
 
+std::int64_t MachineClockOffset() {
+  auto machine = Machine::Current();
+  if (!machine) return 0;
+  const std::string text = machine->Setting("clock", "offset", "0");
+  errno = 0;
+  char* end = nullptr;
+  const long long offset = std::strtoll(text.c_str(), &end, 10);
+  if (errno != 0 || end == text.c_str() || offset > kMaxOffset || offset < -kMaxOffset) return 0;
+  return offset;
+}
+
 std::uint64_t MachineNowFileTime() {
   timespec now{};
   ::clock_gettime(CLOCK_REALTIME, &now);
-  std::int64_t offset = 0;
-  if (auto machine = Machine::Current())
-    offset = std::strtoll(machine->Setting("clock", "offset", "0").c_str(), nullptr, 10);
-  return FileTimeFromUnix(now.tv_sec + offset, now.tv_nsec);
+  return FileTimeFromUnix(now.tv_sec + MachineClockOffset(), now.tv_nsec);
+}
+
+bool SetMachineNowFileTime(std::uint64_t filetime) {
+  auto machine = Machine::Current();
+  if (!machine) return false;
+  timespec now{};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  const std::int64_t host = static_cast<std::int64_t>(FileTimeFromUnix(now.tv_sec, now.tv_nsec));
+  const std::int64_t diff = static_cast<std::int64_t>(filetime) - host;
+  // Round to the nearest second: the stored offset is whole seconds.
+  const std::int64_t offset =
+      (diff >= 0 ? diff + kTicksPerSecond / 2 : diff - kTicksPerSecond / 2) / kTicksPerSecond;
+  if (offset > kMaxOffset || offset < -kMaxOffset) return false;
+  return machine->WriteSetting("clock", "offset", std::to_string(offset));
 }
 
 }  // namespace w98::internal

@@ -79,10 +79,10 @@ std::string Machine::Setting(std::string_view section, std::string_view key,
   std::lock_guard<std::mutex> lock(mutex_);
   const std::int64_t stamp = StampOf(IniPath());
   if (stamp != ini_stamp_) {
-    ini_bytes_ = ReadWholeFile(IniPath());
+    ini_ = IniDocument::Parse(ReadWholeFile(IniPath()));
     ini_stamp_ = stamp;
   }
-  auto value = IniDocument::Parse(ini_bytes_).Get(section, key);
+  auto value = ini_.Get(section, key);
   return value ? *value : std::string(fallback);
 }
 

@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/ini_document.h"
+
 namespace w98::internal {
 
 class Machine {
@@ -42,7 +44,7 @@ class Machine {
  private:
   std::filesystem::path root_;
   mutable std::mutex mutex_;
-  mutable std::string ini_bytes_;
+  mutable IniDocument ini_;              // machine.ini as last read, parsed once per change
   mutable std::int64_t ini_stamp_ = -1;  // mtime (ns) ^ size of the machine.ini last read
 };
 

@@ -17,8 +17,8 @@ bool IsRegistryHelperFile(std::string_view name);
 // storage writes a complete, openable copy of it as of one moment to `target` (a new host
 // file), sets *error (ERROR_SUCCESS on success) and returns true; otherwise returns false and
 // the caller copies the bytes itself.
-bool CopyHiveConsistently(const std::filesystem::path& source,
-                          const std::filesystem::path& target, DWORD* error);
+bool CopyHiveConsistently(const std::filesystem::path& source, const std::filesystem::path& target,
+                          DWORD* error);
 
 // Called before a file is replaced, deleted or renamed over through w98. When `target` is a
 // hive, the storage drops whatever it keeps beside it, so that the new file is what the next

@@ -1,0 +1,461 @@
+#include "registry/hive_file.h"
+
+#include <sqlite3.h>
+#include <sys/stat.h>
+
+#include "w98/winerror.h"
+
+namespace w98::internal {
+namespace {
+
+// PRAGMA application_id of a hive file ("W98R").
+constexpr int kApplicationId = 0x57393852;
+constexpr int kFormat = 1;
+// Commits whose stamps and deletions stay recorded; a process that last looked further back
+// reloads the whole hive.
+constexpr std::int64_t kKeptCommits = 4096;
+constexpr int kBusyTimeoutMs = 10000;
+
+constexpr const char* kSchema =
+    "CREATE TABLE IF NOT EXISTS hive(id INTEGER PRIMARY KEY CHECK (id = 1),"
+    " gen INTEGER NOT NULL, stamp INTEGER NOT NULL);"
+    "INSERT OR IGNORE INTO hive VALUES(1, 0, 0);"
+    "CREATE TABLE IF NOT EXISTS commits(gen INTEGER PRIMARY KEY, stamp INTEGER NOT NULL);"
+    "INSERT OR IGNORE INTO commits VALUES(0, 0);"
+    "CREATE TABLE IF NOT EXISTS keys(path TEXT PRIMARY KEY, name TEXT NOT NULL,"
+    " gen INTEGER NOT NULL) WITHOUT ROWID;"
+    "CREATE INDEX IF NOT EXISTS keys_gen ON keys(gen);"
+    "CREATE TABLE IF NOT EXISTS vals(key TEXT NOT NULL, fold TEXT NOT NULL, name TEXT NOT NULL,"
+    " type INTEGER NOT NULL, data BLOB NOT NULL, gen INTEGER NOT NULL,"
+    " PRIMARY KEY(key, fold)) WITHOUT ROWID;"
+    "CREATE INDEX IF NOT EXISTS vals_gen ON vals(gen);"
+    "CREATE TABLE IF NOT EXISTS tombs(gen INTEGER NOT NULL, kind INTEGER NOT NULL,"
+    " key TEXT NOT NULL, fold TEXT NOT NULL);"
+    "CREATE INDEX IF NOT EXISTS tombs_gen ON tombs(gen);";
+
+enum Slot {
+  kDataVersion,
+  kReadHead,
+  kStampOf,
+  kAllKeys,
+  kAllVals,
+  kTombsSince,
+  kKeysSince,
+  kValsSince,
+  kKeyName,
+  kDelKeysTree,
+  kDelValsTree,
+  kDelAll,
+  kDelAllVals,
+  kInsTomb,
+  kDelValue,
+  kInsKey,
+  kPutValue,
+  kSetHead,
+  kInsCommit,
+  kPrune,
+};
+
+LONG MapError(int rc) {
+  switch (rc & 0xff) {
+    case SQLITE_OK:
+    case SQLITE_DONE:
+    case SQLITE_ROW:
+      return ERROR_SUCCESS;
+    case SQLITE_NOTADB:
+    case SQLITE_CORRUPT:
+      return ERROR_REGISTRY_CORRUPT;
+    case SQLITE_FULL:
+      return ERROR_DISK_FULL;
+    case SQLITE_NOMEM:
+      return ERROR_NOT_ENOUGH_MEMORY;
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+      return ERROR_BUSY;
+    default:
+      return ERROR_REGISTRY_IO_FAILED;
+  }
+}
+
+std::string_view ColumnText(sqlite3_stmt* st, int col) {
+  const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, col));
+  return p ? std::string_view(p, static_cast<size_t>(sqlite3_column_bytes(st, col)))
+           : std::string_view();
+}
+
+std::string_view ColumnBlob(sqlite3_stmt* st, int col) {
+  const auto* p = static_cast<const char*>(sqlite3_column_blob(st, col));
+  return p ? std::string_view(p, static_cast<size_t>(sqlite3_column_bytes(st, col)))
+           : std::string_view();
+}
+
+void BindText(sqlite3_stmt* st, int i, std::string_view s) {
+  sqlite3_bind_text(st, i, s.data() ? s.data() : "", static_cast<int>(s.size()), SQLITE_TRANSIENT);
+}
+
+// Upper bound of the paths below `path`: '\' + 1 is ']'.
+std::string BelowFirst(std::string_view path) {
+  return std::string(path) + '\\';
+}
+std::string BelowEnd(std::string_view path) {
+  return std::string(path) + ']';
+}
+
+LONG CopyInto(sqlite3* source, const std::filesystem::path& target) {
+  sqlite3* dest = nullptr;
+  int rc =
+      sqlite3_open_v2(target.c_str(), &dest,
+                      SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+  if (rc == SQLITE_OK) {
+    // The target is a new file that nobody uses yet: it needs no journal beside it.
+    rc = sqlite3_exec(dest, "PRAGMA journal_mode=OFF", nullptr, nullptr, nullptr);
+  }
+  if (rc == SQLITE_OK) {
+    sqlite3_backup* backup = sqlite3_backup_init(dest, "main", source, "main");
+    if (backup == nullptr) {
+      rc = sqlite3_errcode(dest);
+    } else {
+      // One step copies every page under one read lock of the source: a single moment.
+      do {
+        rc = sqlite3_backup_step(backup, -1);
+        if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) sqlite3_sleep(5);
+      } while (rc == SQLITE_BUSY || rc == SQLITE_LOCKED);
+      const int finish = sqlite3_backup_finish(backup);
+      rc = rc == SQLITE_DONE ? finish : rc;
+    }
+  }
+  const int close_rc = sqlite3_close_v2(dest);
+  if (rc == SQLITE_OK) rc = close_rc;
+  return MapError(rc);
+}
+
+}  // namespace
+
+LONG HiveFile::Open(const std::filesystem::path& file, std::unique_ptr<HiveFile>* out) {
+  std::unique_ptr<HiveFile> hive(new HiveFile);
+  int rc =
+      sqlite3_open_v2(file.c_str(), &hive->db_,
+                      SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+  if (rc != SQLITE_OK) return MapError(rc);
+  sqlite3_extended_result_codes(hive->db_, 1);
+  sqlite3_busy_timeout(hive->db_, kBusyTimeoutMs);
+  if (LONG err = hive->Exec("PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL;")) return err;
+
+  // A file of ours carries our application id; an empty file becomes a hive; anything else
+  // is left alone.
+  int app_id = 0;
+  {
+    sqlite3_stmt* st = nullptr;
+    rc = sqlite3_prepare_v2(hive->db_, "PRAGMA application_id", -1, &st, nullptr);
+    if (rc == SQLITE_OK && (rc = sqlite3_step(st)) == SQLITE_ROW)
+      app_id = sqlite3_column_int(st, 0);
+    sqlite3_finalize(st);
+    if (rc != SQLITE_ROW) return MapError(rc);
+  }
+  if (app_id != kApplicationId) {
+    if (LONG err = hive->Exec("BEGIN IMMEDIATE")) return err;
+    int tables = 0;
+    sqlite3_stmt* st = nullptr;
+    rc = sqlite3_prepare_v2(hive->db_, "SELECT count(*) FROM sqlite_master", -1, &st, nullptr);
+    if (rc == SQLITE_OK && (rc = sqlite3_step(st)) == SQLITE_ROW)
+      tables = sqlite3_column_int(st, 0);
+    sqlite3_finalize(st);
+    sqlite3_stmt* id = nullptr;
+    int current_id = 0;
+    if (sqlite3_prepare_v2(hive->db_, "PRAGMA application_id", -1, &id, nullptr) == SQLITE_OK &&
+        sqlite3_step(id) == SQLITE_ROW)
+      current_id = sqlite3_column_int(id, 0);
+    sqlite3_finalize(id);
+    if (rc != SQLITE_ROW) {
+      hive->Rollback();
+      return MapError(rc);
+    }
+    if (current_id != kApplicationId) {
+      if (tables != 0) {
+        hive->Rollback();
+        return ERROR_REGISTRY_CORRUPT;
+      }
+      const std::string sql = std::string(kSchema) +
+                              "PRAGMA application_id=" + std::to_string(kApplicationId) +
+                              "; PRAGMA user_version=" + std::to_string(kFormat) + ";";
+      if (LONG err = hive->Exec(sql.c_str())) {
+        hive->Rollback();
+        return err;
+      }
+    }
+    if (LONG err = hive->Commit()) return err;
+  }
+  struct stat st {};
+  if (::stat(file.c_str(), &st) != 0) return ERROR_REGISTRY_IO_FAILED;
+  hive->dev_ = st.st_dev;
+  hive->ino_ = st.st_ino;
+  *out = std::move(hive);
+  return ERROR_SUCCESS;
+}
+
+HiveFile::~HiveFile() {
+  for (auto*& st : stmts_) sqlite3_finalize(st);
+  sqlite3_close_v2(db_);
+}
+
+LONG HiveFile::Exec(const char* sql) {
+  return MapError(sqlite3_exec(db_, sql, nullptr, nullptr, nullptr));
+}
+
+sqlite3_stmt* HiveFile::Prepare(int slot, const char* sql) {
+  if (stmts_[slot] == nullptr)
+    sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &stmts_[slot], nullptr);
+  return stmts_[slot];
+}
+
+LONG HiveFile::Step(sqlite3_stmt* st) {
+  if (st == nullptr) return Fail(sqlite3_errcode(db_));
+  const int rc = sqlite3_step(st);
+  sqlite3_reset(st);
+  sqlite3_clear_bindings(st);
+  return rc == SQLITE_DONE || rc == SQLITE_ROW ? ERROR_SUCCESS : Fail(rc);
+}
+
+LONG HiveFile::Fail(int rc) {
+  return MapError(rc == SQLITE_OK ? SQLITE_ERROR : rc);
+}
+
+LONG HiveFile::DataVersion(std::int64_t* out) {
+  sqlite3_stmt* st = Prepare(kDataVersion, "PRAGMA data_version");
+  if (st == nullptr) return Fail(sqlite3_errcode(db_));
+  const int rc = sqlite3_step(st);
+  if (rc == SQLITE_ROW) *out = sqlite3_column_int64(st, 0);
+  sqlite3_reset(st);
+  return rc == SQLITE_ROW ? ERROR_SUCCESS : Fail(rc);
+}
+
+LONG HiveFile::BeginRead() {
+  return Exec("BEGIN DEFERRED; SELECT gen FROM hive;");
+}
+LONG HiveFile::BeginWrite() {
+  return Exec("BEGIN IMMEDIATE");
+}
+LONG HiveFile::Commit() {
+  const LONG err = Exec("COMMIT");
+  if (err != ERROR_SUCCESS) Rollback();
+  return err;
+}
+void HiveFile::Rollback() {
+  if (!sqlite3_get_autocommit(db_)) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+LONG HiveFile::ReadHead(HiveHead* out) {
+  sqlite3_stmt* st = Prepare(kReadHead, "SELECT gen, stamp FROM hive WHERE id = 1");
+  if (st == nullptr) return Fail(sqlite3_errcode(db_));
+  const int rc = sqlite3_step(st);
+  if (rc == SQLITE_ROW) {
+    out->gen = sqlite3_column_int64(st, 0);
+    out->stamp = sqlite3_column_int64(st, 1);
+  }
+  sqlite3_reset(st);
+  if (rc == SQLITE_DONE) return ERROR_REGISTRY_CORRUPT;
+  return rc == SQLITE_ROW ? ERROR_SUCCESS : Fail(rc);
+}
+
+LONG HiveFile::StampOf(std::int64_t gen, bool* found, std::int64_t* stamp) {
+  sqlite3_stmt* st = Prepare(kStampOf, "SELECT stamp FROM commits WHERE gen = ?1");
+  if (st == nullptr) return Fail(sqlite3_errcode(db_));
+  sqlite3_bind_int64(st, 1, gen);
+  const int rc = sqlite3_step(st);
+  *found = rc == SQLITE_ROW;
+  if (*found) *stamp = sqlite3_column_int64(st, 0);
+  sqlite3_reset(st);
+  return rc == SQLITE_ROW || rc == SQLITE_DONE ? ERROR_SUCCESS : Fail(rc);
+}
+
+namespace {
+
+int StepKeys(sqlite3_stmt* st, const std::function<void(const KeyRow&)>& on_key) {
+  int rc;
+  while ((rc = sqlite3_step(st)) == SQLITE_ROW)
+    on_key(KeyRow{ColumnText(st, 0), ColumnText(st, 1)});
+  sqlite3_reset(st);
+  return rc;
+}
+
+int StepValues(sqlite3_stmt* st, const std::function<void(const ValueRow&)>& on_value) {
+  int rc;
+  while ((rc = sqlite3_step(st)) == SQLITE_ROW)
+    on_value(ValueRow{ColumnText(st, 0), ColumnText(st, 1),
+                      static_cast<DWORD>(sqlite3_column_int64(st, 2)), ColumnBlob(st, 3)});
+  sqlite3_reset(st);
+  return rc;
+}
+
+}  // namespace
+
+LONG HiveFile::LoadAll(const std::function<void(const KeyRow&)>& on_key,
+                       const std::function<void(const ValueRow&)>& on_value) {
+  sqlite3_stmt* keys = Prepare(kAllKeys, "SELECT path, name FROM keys ORDER BY path");
+  sqlite3_stmt* vals = Prepare(kAllVals, "SELECT key, name, type, data FROM vals");
+  if (keys == nullptr || vals == nullptr) return Fail(sqlite3_errcode(db_));
+  int rc = StepKeys(keys, on_key);
+  if (rc == SQLITE_DONE) rc = StepValues(vals, on_value);
+  return rc == SQLITE_DONE ? ERROR_SUCCESS : Fail(rc);
+}
+
+LONG HiveFile::LoadSince(std::int64_t since, const std::function<void(const TombRow&)>& on_tomb,
+                         const std::function<void(const KeyRow&)>& on_key,
+                         const std::function<void(const ValueRow&)>& on_value) {
+  sqlite3_stmt* tombs =
+      Prepare(kTombsSince, "SELECT kind, key, fold FROM tombs WHERE gen > ?1 ORDER BY gen");
+  sqlite3_stmt* keys =
+      Prepare(kKeysSince, "SELECT path, name FROM keys WHERE gen > ?1 ORDER BY path");
+  sqlite3_stmt* vals = Prepare(kValsSince, "SELECT key, name, type, data FROM vals WHERE gen > ?1");
+  if (tombs == nullptr || keys == nullptr || vals == nullptr) return Fail(sqlite3_errcode(db_));
+  sqlite3_bind_int64(tombs, 1, since);
+  sqlite3_bind_int64(keys, 1, since);
+  sqlite3_bind_int64(vals, 1, since);
+  int rc;
+  while ((rc = sqlite3_step(tombs)) == SQLITE_ROW)
+    on_tomb(TombRow{sqlite3_column_int(tombs, 0) == 0, ColumnText(tombs, 1), ColumnText(tombs, 2)});
+  sqlite3_reset(tombs);
+  if (rc == SQLITE_DONE) rc = StepKeys(keys, on_key);
+  if (rc == SQLITE_DONE) rc = StepValues(vals, on_value);
+  return rc == SQLITE_DONE ? ERROR_SUCCESS : Fail(rc);
+}
+
+bool HiveFile::KeyName(std::string_view path, std::string* name) {
+  sqlite3_stmt* st = Prepare(kKeyName, "SELECT name FROM keys WHERE path = ?1");
+  if (st == nullptr) return false;
+  BindText(st, 1, path);
+  const bool found = sqlite3_step(st) == SQLITE_ROW;
+  if (found) *name = std::string(ColumnText(st, 0));
+  sqlite3_reset(st);
+  return found;
+}
+
+LONG HiveFile::DeleteTree(std::string_view path, std::int64_t gen) {
+  if (path.empty()) {
+    if (LONG err = Step(Prepare(kDelAll, "DELETE FROM keys"))) return err;
+    if (LONG err = Step(Prepare(kDelAllVals, "DELETE FROM vals"))) return err;
+  } else {
+    sqlite3_stmt* keys =
+        Prepare(kDelKeysTree, "DELETE FROM keys WHERE path = ?1 OR (path >= ?2 AND path < ?3)");
+    sqlite3_stmt* vals =
+        Prepare(kDelValsTree, "DELETE FROM vals WHERE key = ?1 OR (key >= ?2 AND key < ?3)");
+    for (sqlite3_stmt* st : {keys, vals}) {
+      if (st == nullptr) return Fail(sqlite3_errcode(db_));
+      BindText(st, 1, path);
+      BindText(st, 2, BelowFirst(path));
+      BindText(st, 3, BelowEnd(path));
+      if (LONG err = Step(st)) return err;
+    }
+  }
+  sqlite3_stmt* tomb =
+      Prepare(kInsTomb, "INSERT INTO tombs(gen, kind, key, fold) VALUES(?1, ?2, ?3, ?4)");
+  if (tomb == nullptr) return Fail(sqlite3_errcode(db_));
+  sqlite3_bind_int64(tomb, 1, gen);
+  sqlite3_bind_int(tomb, 2, 0);
+  BindText(tomb, 3, path);
+  BindText(tomb, 4, "");
+  return Step(tomb);
+}
+
+LONG HiveFile::DeleteValue(std::string_view key, std::string_view fold, std::int64_t gen) {
+  sqlite3_stmt* del = Prepare(kDelValue, "DELETE FROM vals WHERE key = ?1 AND fold = ?2");
+  sqlite3_stmt* tomb =
+      Prepare(kInsTomb, "INSERT INTO tombs(gen, kind, key, fold) VALUES(?1, ?2, ?3, ?4)");
+  if (del == nullptr || tomb == nullptr) return Fail(sqlite3_errcode(db_));
+  BindText(del, 1, key);
+  BindText(del, 2, fold);
+  if (LONG err = Step(del)) return err;
+  sqlite3_bind_int64(tomb, 1, gen);
+  sqlite3_bind_int(tomb, 2, 1);
+  BindText(tomb, 3, key);
+  BindText(tomb, 4, fold);
+  return Step(tomb);
+}
+
+LONG HiveFile::EnsureKey(std::string_view path, std::string_view name, std::int64_t gen) {
+  sqlite3_stmt* st =
+      Prepare(kInsKey, "INSERT OR IGNORE INTO keys(path, name, gen) VALUES(?1, ?2, ?3)");
+  if (st == nullptr) return Fail(sqlite3_errcode(db_));
+  BindText(st, 1, path);
+  BindText(st, 2, name);
+  sqlite3_bind_int64(st, 3, gen);
+  return Step(st);
+}
+
+LONG HiveFile::PutValue(std::string_view key, std::string_view fold, std::string_view name,
+                        DWORD type, std::string_view data, std::int64_t gen) {
+  sqlite3_stmt* st = Prepare(kPutValue,
+                             "INSERT OR REPLACE INTO vals(key, fold, name, type, data, gen)"
+                             " VALUES(?1, ?2, ?3, ?4, ?5, ?6)");
+  if (st == nullptr) return Fail(sqlite3_errcode(db_));
+  BindText(st, 1, key);
+  BindText(st, 2, fold);
+  BindText(st, 3, name);
+  sqlite3_bind_int64(st, 4, type);
+  sqlite3_bind_blob(st, 5, data.data() ? data.data() : "", static_cast<int>(data.size()),
+                    SQLITE_TRANSIENT);
+  sqlite3_bind_int64(st, 6, gen);
+  return Step(st);
+}
+
+LONG HiveFile::WriteHead(const HiveHead& head) {
+  sqlite3_stmt* set = Prepare(kSetHead, "UPDATE hive SET gen = ?1, stamp = ?2 WHERE id = 1");
+  sqlite3_stmt* ins =
+      Prepare(kInsCommit, "INSERT OR REPLACE INTO commits(gen, stamp) VALUES(?1, ?2)");
+  sqlite3_stmt* prune = Prepare(kPrune, "DELETE FROM commits WHERE gen <= ?1;");
+  if (set == nullptr || ins == nullptr || prune == nullptr) return Fail(sqlite3_errcode(db_));
+  sqlite3_bind_int64(set, 1, head.gen);
+  sqlite3_bind_int64(set, 2, head.stamp);
+  if (LONG err = Step(set)) return err;
+  sqlite3_bind_int64(ins, 1, head.gen);
+  sqlite3_bind_int64(ins, 2, head.stamp);
+  if (LONG err = Step(ins)) return err;
+  if (head.gen > kKeptCommits) {
+    // Forget old history now and then (every 64 commits keeps the cost small).
+    if (head.gen % 64 == 0) {
+      sqlite3_bind_int64(prune, 1, head.gen - kKeptCommits);
+      if (LONG err = Step(prune)) return err;
+      const std::string sql =
+          "DELETE FROM tombs WHERE gen <= " + std::to_string(head.gen - kKeptCommits);
+      if (LONG err = Exec(sql.c_str())) return err;
+    }
+  }
+  return ERROR_SUCCESS;
+}
+
+LONG HiveFile::BackupTo(const std::filesystem::path& target) {
+  return CopyInto(db_, target);
+}
+
+LONG BackupDatabaseFile(const std::filesystem::path& source, const std::filesystem::path& target) {
+  sqlite3* db = nullptr;
+  int rc =
+      sqlite3_open_v2(source.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+  if (rc != SQLITE_OK) {
+    sqlite3_close_v2(db);
+    db = nullptr;
+    rc = sqlite3_open_v2(source.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
+  }
+  LONG err = MapError(rc);
+  if (err == ERROR_SUCCESS) {
+    sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    // Reading the schema first lets SQLite roll back a commit that a killed process left.
+    err =
+        MapError(sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr));
+  }
+  if (err == ERROR_SUCCESS) err = CopyInto(db, target);
+  sqlite3_close_v2(db);
+  return err;
+}
+
+void RecoverDatabaseFile(const std::filesystem::path& file) {
+  sqlite3* db = nullptr;
+  if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) ==
+      SQLITE_OK) {
+    sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+  }
+  sqlite3_close_v2(db);
+}
+
+}  // namespace w98::internal

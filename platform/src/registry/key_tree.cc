@@ -1,0 +1,103 @@
+#include "registry/key_tree.h"
+
+#include <algorithm>
+
+#include "core/text.h"
+
+namespace w98::internal {
+namespace {
+
+template <class Vec, class NameOf>
+auto LowerBound(Vec& items, std::string_view name, NameOf name_of) {
+  return std::lower_bound(
+      items.begin(), items.end(), name,
+      [&](const auto& item, std::string_view n) { return CompareNoCase(name_of(item), n) < 0; });
+}
+
+const std::string& KeyName(const std::shared_ptr<RegKey>& key) {
+  return key->name;
+}
+const std::string& ValueName(const RegValue& value) {
+  return value.name;
+}
+
+}  // namespace
+
+std::string ChildPath(std::string_view parent_path, std::string_view child_name) {
+  std::string out;
+  out.reserve(parent_path.size() + child_name.size() + 1);
+  out.append(parent_path);
+  if (!parent_path.empty()) out += '\\';
+  for (char c : child_name) out += FoldCase(c);
+  return out;
+}
+
+void MarkRemoved(RegKey& key) {
+  key.removed = true;
+  key.parent = nullptr;
+  for (auto& child : key.children) MarkRemoved(*child);
+}
+
+std::shared_ptr<RegKey> RegKey::FindChild(std::string_view child) const {
+  auto it = LowerBound(children, child, KeyName);
+  if (it == children.end() || !EqualsNoCase((*it)->name, child)) return nullptr;
+  return *it;
+}
+
+std::shared_ptr<RegKey> RegKey::AddChild(std::string_view child) {
+  auto it = LowerBound(children, child, KeyName);
+  auto key = std::make_shared<RegKey>();
+  key->name = std::string(child);
+  key->path = ChildPath(path, child);
+  key->parent = this;
+  children.insert(it, key);
+  return key;
+}
+
+void RegKey::RemoveChild(std::string_view child) {
+  auto it = LowerBound(children, child, KeyName);
+  if (it == children.end() || !EqualsNoCase((*it)->name, child)) return;
+  std::shared_ptr<RegKey> doomed = std::move(*it);
+  children.erase(it);
+  MarkRemoved(*doomed);
+}
+
+RegValue* RegKey::FindValue(std::string_view value) {
+  auto it = LowerBound(values, value, ValueName);
+  if (it == values.end() || !EqualsNoCase(it->name, value)) return nullptr;
+  return &*it;
+}
+
+RegValue& RegKey::InsertValue(std::string_view value) {
+  auto it = LowerBound(values, value, ValueName);
+  if (it != values.end() && EqualsNoCase(it->name, value)) return *it;
+  RegValue fresh;
+  fresh.name = std::string(value);
+  return *values.insert(it, std::move(fresh));
+}
+
+bool RegKey::EraseValue(std::string_view value) {
+  auto it = LowerBound(values, value, ValueName);
+  if (it == values.end() || !EqualsNoCase(it->name, value)) return false;
+  values.erase(it);
+  return true;
+}
+
+bool RegKey::HasLocalChanges() const {
+  if (created_seq != 0 || !deleted_values.empty()) return true;
+  for (const auto& v : values)
+    if (v.dirty_seq != 0) return true;
+  return false;
+}
+
+bool RegKey::HasPendingDelete(std::string_view folded) const {
+  for (const auto& d : deleted_values)
+    if (d.first == folded) return true;
+  return false;
+}
+
+void RegKey::DropPendingDelete(std::string_view folded) {
+  std::erase_if(deleted_values, [&](const auto& d) { return d.first == folded; });
+}
+
+}  // namespace w98::internal

@@ -1,0 +1,215 @@
+#include "registry/registry.h"
+
+#include <dirent.h>
+
+#include <mutex>
+#include <unordered_map>
+
+#include "core/machine.h"
+#include "core/text.h"
+#include "registry/hive_set.h"
+#include "w98/winerror.h"
+
+namespace w98::internal {
+namespace {
+
+constexpr size_t kMaxDepth = 512;
+constexpr ULONG_PTR kFirstHandle = 0x10000;
+
+struct MachineRegistry {
+  std::filesystem::path root;
+  int generation = 0;
+  std::shared_ptr<Hive> hives[2];
+};
+
+struct HandleEntry {
+  KeyRef ref;
+  int epoch;
+};
+
+// Created on first use and never destroyed, like every process-wide table of w98.
+struct State {
+  std::mutex mutex;
+  std::shared_ptr<MachineRegistry> current;
+  int epoch = 1;  // bumped when the machine changes: older handles stop working
+  std::unordered_map<ULONG_PTR, HandleEntry> handles;
+  ULONG_PTR next = kFirstHandle;
+};
+
+State& Global() {
+  static State* state = new State;
+  return *state;
+}
+
+void OnMachineReset() {
+  std::shared_ptr<MachineRegistry> old;
+  {
+    State& s = Global();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    old = std::move(s.current);
+    ++s.epoch;
+    s.handles.clear();
+  }
+  if (old)
+    for (auto& hive : old->hives) hive->Detach();
+}
+
+[[maybe_unused]] const bool g_reset_registered = (RegisterMachineResetHook(OnMachineReset), true);
+
+std::string FindNoCase(const std::filesystem::path& dir, const std::string& name) {
+  DIR* d = ::opendir(dir.c_str());
+  if (d == nullptr) return {};
+  std::string found;
+  while (dirent* e = ::readdir(d)) {
+    if (EqualsNoCase(e->d_name, name)) {
+      found = e->d_name;
+      break;
+    }
+  }
+  ::closedir(d);
+  return found;
+}
+
+}  // namespace
+
+std::filesystem::path HivePathOf(const std::filesystem::path& root, HiveKind kind) {
+  const Machine machine(root);
+  const std::string windir = machine.WindowsFolder();
+  std::filesystem::path path = machine.DriveFolder(windir.empty() ? 'C' : windir[0]);
+  std::vector<std::string_view> parts;
+  const std::string_view rest = windir.size() > 3 ? std::string_view(windir).substr(3) : "";
+  size_t start = 0;
+  while (start < rest.size()) {
+    size_t end = rest.find('\\', start);
+    if (end == std::string_view::npos) end = rest.size();
+    if (end > start) parts.push_back(rest.substr(start, end - start));
+    start = end + 1;
+  }
+  parts.push_back(kind == HiveKind::kSystem ? "SYSTEM.DAT" : "USER.DAT");
+  for (std::string_view part : parts) {
+    const std::string found = FindNoCase(path, std::string(part));
+    path /= found.empty() ? std::string(part) : found;
+  }
+  return path;
+}
+
+LONG MachineHive(HiveKind kind, std::shared_ptr<Hive>* out) {
+  auto machine = Machine::Current();
+  if (!machine) return ERROR_BADKEY;
+  {
+    State& s = Global();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    const int generation = HiveSetGeneration();
+    if (!s.current || s.current->root != machine->Root() || s.current->generation != generation) {
+      if (s.current && s.current->generation != generation) s.handles.clear();
+      auto reg = std::make_shared<MachineRegistry>();
+      reg->root = machine->Root();
+      reg->generation = generation;
+      reg->hives[0] = OpenHive(HivePathOf(reg->root, HiveKind::kSystem));
+      reg->hives[1] = OpenHive(HivePathOf(reg->root, HiveKind::kUser));
+      s.current = std::move(reg);
+    }
+    *out = s.current->hives[kind == HiveKind::kSystem ? 0 : 1];
+  }
+  return (*out)->Sync();
+}
+
+LONG ResolveKey(HKEY hkey, KeyRef* out) {
+  *out = KeyRef();
+  if (hkey == HKEY_LOCAL_MACHINE || hkey == HKEY_CLASSES_ROOT) {
+    out->root = hkey;
+    return MachineHive(HiveKind::kSystem, &out->hive);
+  }
+  if (hkey == HKEY_CURRENT_USER || hkey == HKEY_USERS) {
+    out->root = hkey;
+    out->users = hkey == HKEY_USERS;
+    return MachineHive(HiveKind::kUser, &out->hive);
+  }
+  {
+    State& s = Global();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    auto it = s.handles.find(reinterpret_cast<ULONG_PTR>(hkey));
+    if (it == s.handles.end() || it->second.epoch != s.epoch) return ERROR_BADKEY;
+    *out = it->second.ref;
+  }
+  return out->hive->Sync();
+}
+
+std::shared_ptr<RegKey> RootKey(KeyRef& ref) {
+  if (ref.key) return ref.key;
+  RegKey& root = ref.hive->Root();
+  if (ref.root == HKEY_CLASSES_ROOT) {
+    static const std::vector<std::string_view> kClasses = {"Software", "Classes"};
+    if (auto classes = ref.hive->Find(root, kClasses)) return classes;
+    bool created = false;
+    return ref.hive->Create(root, kClasses, &created);
+  }
+  return root.shared_from_this();
+}
+
+HKEY InsertKeyHandle(KeyRef ref) {
+  State& s = Global();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  const ULONG_PTR value = s.next;
+  s.next += 4;
+  s.handles.emplace(value, HandleEntry{std::move(ref), s.epoch});
+  return reinterpret_cast<HKEY>(value);
+}
+
+LONG CloseKeyHandle(HKEY hkey) {
+  KeyRef doomed;  // released outside the lock
+  State& s = Global();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  const auto value = reinterpret_cast<ULONG_PTR>(hkey);
+  auto it = s.handles.find(value);
+  if (it != s.handles.end()) {
+    doomed = std::move(it->second.ref);
+    s.handles.erase(it);
+    return ERROR_SUCCESS;
+  }
+  const bool once_issued =
+      value >= kFirstHandle && value < s.next && (value - kFirstHandle) % 4 == 0;
+  return once_issued ? ERROR_SUCCESS : ERROR_BADKEY;
+}
+
+bool SplitKeyPath(std::string_view path, std::vector<std::string_view>* parts) {
+  parts->clear();
+  if (!path.empty() && path.back() == '\\') path.remove_suffix(1);
+  if (path.empty()) return true;
+  size_t start = 0;
+  for (;;) {
+    size_t end = path.find('\\', start);
+    if (end == std::string_view::npos) end = path.size();
+    if (end == start || parts->size() == kMaxDepth) return false;
+    parts->push_back(path.substr(start, end - start));
+    if (end == path.size()) return true;
+    start = end + 1;
+  }
+}
+
+const char* RootName(HKEY root) {
+  if (root == HKEY_LOCAL_MACHINE) return "HKEY_LOCAL_MACHINE";
+  if (root == HKEY_CURRENT_USER) return "HKEY_CURRENT_USER";
+  if (root == HKEY_CLASSES_ROOT) return "HKEY_CLASSES_ROOT";
+  if (root == HKEY_USERS) return "HKEY_USERS";
+  return nullptr;
+}
+
+HKEY RootOfName(std::string_view name) {
+  struct Entry {
+    const char* full;
+    const char* brief;
+    HKEY root;
+  };
+  static const Entry kRoots[] = {
+      {"HKEY_LOCAL_MACHINE", "HKLM", HKEY_LOCAL_MACHINE},
+      {"HKEY_CURRENT_USER", "HKCU", HKEY_CURRENT_USER},
+      {"HKEY_CLASSES_ROOT", "HKCR", HKEY_CLASSES_ROOT},
+      {"HKEY_USERS", "HKU", HKEY_USERS},
+  };
+  for (const auto& e : kRoots)
+    if (EqualsNoCase(name, e.full) || EqualsNoCase(name, e.brief)) return e.root;
+  return nullptr;
+}
+
+}  // namespace w98::internal

@@ -1,0 +1,306 @@
+// Conformance of the Win32 registry calls with Windows 98: return codes, sentinels left alone
+// or overwritten as Windows 98 does, names without regard to case, trees and handles.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "temp_machine.h"
+#include "w98/machine.h"
+#include "w98/winreg.h"
+
+namespace {
+
+constexpr DWORD kSentinel = 0xdeadbeef;
+
+class RegApiTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Test", 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, &key_, nullptr),
+              ERROR_SUCCESS);
+  }
+  void TearDown() override { RegCloseKey(key_); }
+
+  void SetString(HKEY key, const char* name, const char* text) {
+    ASSERT_EQ(RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                             static_cast<DWORD>(std::strlen(text) + 1)),
+              ERROR_SUCCESS);
+  }
+
+  w98::testing::TempMachine machine_;
+  HKEY key_ = nullptr;
+};
+
+TEST_F(RegApiTest, NewMachineHasBootDirAndHiveFiles) {
+  HKEY setup = nullptr;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Setup",
+                          0, KEY_READ, &setup),
+            ERROR_SUCCESS);
+  char buf[260];
+  DWORD type = kSentinel, size = sizeof buf;
+  ASSERT_EQ(RegQueryValueExA(setup, "BootDir", nullptr, &type, reinterpret_cast<BYTE*>(buf), &size),
+            ERROR_SUCCESS);
+  EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+  EXPECT_EQ(size, 4u) << "C:\\ with its NUL";
+  EXPECT_STREQ(buf, "C:\\");
+  RegCloseKey(setup);
+  EXPECT_TRUE(std::filesystem::exists(machine_.OnC("WINDOWS/SYSTEM.DAT")));
+  EXPECT_TRUE(std::filesystem::exists(machine_.OnC("WINDOWS/USER.DAT")));
+}
+
+TEST_F(RegApiTest, QueryValueSizesAndMissingValues) {
+  SetString(key_, "Str", "foobar");
+  // Missing value: type cleared, size left alone (Windows 98).
+  DWORD type = kSentinel, size = kSentinel;
+  EXPECT_EQ(RegQueryValueExA(key_, "Nope", nullptr, &type, nullptr, &size), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(type, 0u);
+  EXPECT_EQ(size, kSentinel);
+  // Size query without a buffer.
+  type = kSentinel;
+  size = kSentinel;
+  EXPECT_EQ(RegQueryValueExA(key_, "str", nullptr, &type, nullptr, &size), ERROR_SUCCESS);
+  EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+  EXPECT_EQ(size, 7u);
+  // Too small a buffer: ERROR_MORE_DATA and the size needed; a canary after the buffer stays.
+  char buf[8];
+  std::memset(buf, 'x', sizeof buf);
+  size = 3;
+  EXPECT_EQ(RegQueryValueExA(key_, "STR", nullptr, nullptr, reinterpret_cast<BYTE*>(buf), &size),
+            ERROR_MORE_DATA);
+  EXPECT_EQ(size, 7u);
+  EXPECT_EQ(buf[3], 'x');
+  size = 7;
+  EXPECT_EQ(RegQueryValueExA(key_, "Str", nullptr, nullptr, reinterpret_cast<BYTE*>(buf), &size),
+            ERROR_SUCCESS);
+  EXPECT_STREQ(buf, "foobar");
+  EXPECT_EQ(buf[7], 'x') << "wrote past the value";
+  // A buffer without a size is refused.
+  EXPECT_EQ(RegQueryValueExA(key_, "Str", nullptr, nullptr, reinterpret_cast<BYTE*>(buf), nullptr),
+            ERROR_INVALID_PARAMETER);
+}
+
+TEST_F(RegApiTest, SetValueStoresWholeStringsAndRawBytes) {
+  // REG_SZ: the whole string and its NUL, whatever cbData says.
+  const char* text = "abcdef";
+  for (DWORD cb : {0u, 3u, 7u, 100u}) {
+    ASSERT_EQ(RegSetValueExA(key_, "s", 0, REG_SZ, reinterpret_cast<const BYTE*>(text), cb),
+              ERROR_SUCCESS);
+    DWORD size = 0;
+    ASSERT_EQ(RegQueryValueExA(key_, "s", nullptr, nullptr, nullptr, &size), ERROR_SUCCESS);
+    EXPECT_EQ(size, 7u) << "cbData " << cb;
+  }
+  EXPECT_EQ(RegSetValueExA(key_, "s", 0, REG_SZ, nullptr, 0), ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(RegSetValueExA(key_, "b", 0, REG_BINARY, nullptr, 4), ERROR_INVALID_PARAMETER);
+  // Other types keep their bytes exactly, NULs included; an empty binary is a value too.
+  const BYTE bytes[] = {0, 1, 0, 0xff};
+  for (DWORD type : {static_cast<DWORD>(REG_BINARY), static_cast<DWORD>(REG_MULTI_SZ), 0x1234u}) {
+    ASSERT_EQ(RegSetValueExA(key_, "raw", 0, type, bytes, sizeof bytes), ERROR_SUCCESS);
+    BYTE out[8] = {};
+    DWORD got_type = kSentinel, size = sizeof out;
+    ASSERT_EQ(RegQueryValueExA(key_, "raw", nullptr, &got_type, out, &size), ERROR_SUCCESS);
+    EXPECT_EQ(got_type, type);
+    ASSERT_EQ(size, sizeof bytes);
+    EXPECT_EQ(std::memcmp(out, bytes, sizeof bytes), 0);
+  }
+  ASSERT_EQ(RegSetValueExA(key_, "empty", 0, REG_BINARY, nullptr, 0), ERROR_SUCCESS);
+  DWORD size = kSentinel;
+  EXPECT_EQ(RegQueryValueExA(key_, "empty", nullptr, nullptr, nullptr, &size), ERROR_SUCCESS);
+  EXPECT_EQ(size, 0u);
+  // The default value: NULL and "" are the same value.
+  SetString(key_, nullptr, "dflt");
+  char buf[16] = {};
+  size = sizeof buf;
+  EXPECT_EQ(RegQueryValueExA(key_, "", nullptr, nullptr, reinterpret_cast<BYTE*>(buf), &size),
+            ERROR_SUCCESS);
+  EXPECT_STREQ(buf, "dflt");
+}
+
+TEST_F(RegApiTest, NamesIgnoreCaseAndKeepTheFirstSpelling) {
+  HKEY sub = nullptr;
+  DWORD disposition = kSentinel;
+  ASSERT_EQ(RegCreateKeyExA(key_, "MixedCase\\Child", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub,
+                            &disposition),
+            ERROR_SUCCESS);
+  EXPECT_EQ(disposition, static_cast<DWORD>(REG_CREATED_NEW_KEY));
+  RegCloseKey(sub);
+  ASSERT_EQ(RegCreateKeyExA(key_, "MIXEDCASE\\child", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub,
+                            &disposition),
+            ERROR_SUCCESS);
+  EXPECT_EQ(disposition, static_cast<DWORD>(REG_OPENED_EXISTING_KEY));
+  SetString(sub, "Value", "1");
+  SetString(sub, "VALUE", "2");
+  RegCloseKey(sub);
+  char name[32];
+  DWORD count = sizeof name;
+  ASSERT_EQ(RegEnumKeyExA(key_, 0, name, &count, nullptr, nullptr, nullptr, nullptr),
+            ERROR_SUCCESS);
+  EXPECT_STREQ(name, "MixedCase");
+  EXPECT_EQ(count, 9u);
+  ASSERT_EQ(RegOpenKeyExA(key_, "mixedcase\\CHILD", 0, KEY_READ, &sub), ERROR_SUCCESS);
+  DWORD values = kSentinel;
+  ASSERT_EQ(RegQueryInfoKeyA(sub, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values,
+                             nullptr, nullptr, nullptr, nullptr),
+            ERROR_SUCCESS);
+  EXPECT_EQ(values, 1u) << "Value and VALUE are one value";
+  count = sizeof name;
+  char data[8];
+  DWORD size = sizeof data;
+  ASSERT_EQ(
+      RegEnumValueA(sub, 0, name, &count, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size),
+      ERROR_SUCCESS);
+  EXPECT_STREQ(name, "Value");
+  EXPECT_STREQ(data, "2");
+  RegCloseKey(sub);
+}
+
+TEST_F(RegApiTest, OpenAndCreateReturnCodes) {
+  HKEY out = reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(kSentinel));
+  EXPECT_EQ(RegOpenKeyExA(key_, "Missing", 0, KEY_READ, &out), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(out, nullptr);
+  // Leading backslash: refused by RegOpenKeyExA, accepted by RegCreateKeyExA (Windows 98).
+  EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "\\Software", 0, KEY_READ, &out),
+            ERROR_FILE_NOT_FOUND);
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "\\Software\\Test\\Lead", 0, nullptr, 0,
+                            KEY_ALL_ACCESS, nullptr, &out, nullptr),
+            ERROR_SUCCESS);
+  RegCloseKey(out);
+  EXPECT_EQ(RegOpenKeyExA(key_, "Lead\\", 0, KEY_READ, &out), ERROR_SUCCESS)
+      << "trailing backslash";
+  RegCloseKey(out);
+  EXPECT_EQ(RegOpenKeyExA(key_, "Lead\\\\x", 0, KEY_READ, &out), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(RegCreateKeyExA(key_, "a\\\\b", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &out, nullptr),
+            ERROR_INVALID_PARAMETER);
+  // Bad handles: ERROR_BADKEY on Windows 98.
+  const HKEY bogus = reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(0x7654321));
+  EXPECT_EQ(RegOpenKeyExA(bogus, "x", 0, KEY_READ, &out), ERROR_BADKEY);
+  EXPECT_EQ(RegOpenKeyExA(nullptr, "x", 0, KEY_READ, &out), ERROR_BADKEY);
+  EXPECT_EQ(RegCloseKey(nullptr), ERROR_BADKEY);
+  EXPECT_EQ(RegCloseKey(bogus), ERROR_BADKEY);
+  DWORD size = 0;
+  EXPECT_EQ(RegQueryValueExA(bogus, "x", nullptr, nullptr, nullptr, &size), ERROR_BADKEY);
+  // Closing twice succeeds on Windows 98; the closed handle no longer works.
+  HKEY twice = nullptr;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software", 0, KEY_READ, &twice), ERROR_SUCCESS);
+  EXPECT_EQ(RegCloseKey(twice), ERROR_SUCCESS);
+  EXPECT_EQ(RegCloseKey(twice), ERROR_SUCCESS);
+  EXPECT_EQ(RegQueryValueExA(twice, "x", nullptr, nullptr, nullptr, &size), ERROR_BADKEY);
+  // The old calls hand back the given handle for an empty path.
+  HKEY same = nullptr;
+  EXPECT_EQ(RegOpenKeyA(key_, "", &same), ERROR_SUCCESS);
+  EXPECT_EQ(same, key_);
+}
+
+TEST_F(RegApiTest, DeleteKeyRemovesTheWholeTree) {
+  HKEY deep = nullptr;
+  ASSERT_EQ(RegCreateKeyA(key_, "Tree\\A\\B\\C", &deep), ERROR_SUCCESS);
+  SetString(deep, "v", "x");
+  EXPECT_EQ(RegDeleteKeyA(key_, nullptr), ERROR_BADKEY);
+  EXPECT_EQ(RegDeleteKeyA(key_, ""), ERROR_BADKEY);
+  EXPECT_EQ(RegDeleteKeyA(key_, "NoSuch"), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(RegDeleteKeyA(key_, "tree"), ERROR_SUCCESS);
+  HKEY out = nullptr;
+  EXPECT_EQ(RegOpenKeyExA(key_, "Tree", 0, KEY_READ, &out), ERROR_FILE_NOT_FOUND);
+  // A handle to a deleted key reports it.
+  DWORD size = 0;
+  EXPECT_EQ(RegQueryValueExA(deep, "v", nullptr, nullptr, nullptr, &size), ERROR_KEY_DELETED);
+  EXPECT_EQ(RegSetValueExA(deep, "v", 0, REG_BINARY, nullptr, 0), ERROR_KEY_DELETED);
+  RegCloseKey(deep);
+  EXPECT_EQ(RegDeleteValueA(key_, "nothing"), ERROR_FILE_NOT_FOUND);
+}
+
+TEST_F(RegApiTest, EnumerationBuffersAndEnd) {
+  SetString(key_, "Test", "foobar");
+  HKEY sub = nullptr;
+  ASSERT_EQ(RegCreateKeyA(key_, "LongerName", &sub), ERROR_SUCCESS);
+  RegCloseKey(sub);
+  // Value name too small: Windows 98 copies what fits and says so.
+  char name[8];
+  std::memset(name, 'x', sizeof name);
+  DWORD count = 3, type = kSentinel, size = kSentinel;
+  EXPECT_EQ(RegEnumValueA(key_, 0, name, &count, nullptr, &type, nullptr, &size), ERROR_MORE_DATA);
+  EXPECT_STREQ(name, "Te");
+  EXPECT_EQ(count, 2u);
+  EXPECT_EQ(size, 7u) << "the data size counts the NUL";
+  // Data too small: ERROR_MORE_DATA with the size needed.
+  BYTE data[4];
+  count = sizeof name;
+  size = sizeof data;
+  EXPECT_EQ(RegEnumValueA(key_, 0, name, &count, nullptr, &type, data, &size), ERROR_MORE_DATA);
+  EXPECT_EQ(size, 7u);
+  count = sizeof name;
+  EXPECT_EQ(RegEnumValueA(key_, 1, name, &count, nullptr, nullptr, nullptr, nullptr),
+            ERROR_NO_MORE_ITEMS);
+  // Key name too small: nothing copied, count unchanged.
+  std::memset(name, 'x', sizeof name);
+  count = 4;
+  EXPECT_EQ(RegEnumKeyExA(key_, 0, name, &count, nullptr, nullptr, nullptr, nullptr),
+            ERROR_MORE_DATA);
+  EXPECT_EQ(name[0], 'x');
+  EXPECT_EQ(count, 4u);
+  count = sizeof name;
+  EXPECT_EQ(RegEnumKeyExA(key_, 1, name, &count, nullptr, nullptr, nullptr, nullptr),
+            ERROR_NO_MORE_ITEMS);
+  DWORD subkeys = kSentinel, max_sub = kSentinel, values = kSentinel, max_name = kSentinel,
+        max_data = kSentinel;
+  ASSERT_EQ(RegQueryInfoKeyA(key_, nullptr, nullptr, nullptr, &subkeys, &max_sub, nullptr, &values,
+                             &max_name, &max_data, nullptr, nullptr),
+            ERROR_SUCCESS);
+  EXPECT_EQ(subkeys, 1u);
+  EXPECT_EQ(max_sub, 10u);
+  EXPECT_EQ(values, 1u);
+  EXPECT_EQ(max_name, 4u);
+  EXPECT_EQ(max_data, 7u);
+}
+
+TEST_F(RegApiTest, OtherRootsMapOntoTheTwoHives) {
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyA(HKEY_CLASSES_ROOT, ".txt", &key), ERROR_SUCCESS);
+  RegCloseKey(key);
+  EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Classes\\.TXT", 0, KEY_READ, &key),
+            ERROR_SUCCESS);
+  RegCloseKey(key);
+  EXPECT_EQ(RegOpenKeyExA(HKEY_USERS, ".Default\\Software\\Test", 0, KEY_READ, &key),
+            ERROR_SUCCESS);
+  RegCloseKey(key);
+  char name[16];
+  DWORD count = sizeof name;
+  EXPECT_EQ(RegEnumKeyExA(HKEY_USERS, 0, name, &count, nullptr, nullptr, nullptr, nullptr),
+            ERROR_SUCCESS);
+  EXPECT_STREQ(name, ".DEFAULT");
+}
+
+TEST_F(RegApiTest, WritesPersistAndHandlesWorkFromAnyThread) {
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([this, t] {
+      for (int i = 0; i < 200; ++i) {
+        const DWORD v = static_cast<DWORD>(t * 1000 + i);
+        const std::string name = "t" + std::to_string(t) + "_" + std::to_string(i);
+        RegSetValueExA(key_, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), 4);
+      }
+    });
+  }
+  for (auto& t : threads) t.join();
+  ASSERT_EQ(RegFlushKey(key_), ERROR_SUCCESS);
+  // A fresh look at the file (as another process would have) finds every value.
+  ASSERT_TRUE(w98::SelectMachine(machine_.Root().string()));
+  HKEY key = nullptr;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Test", 0, KEY_READ, &key), ERROR_SUCCESS);
+  DWORD values = 0;
+  ASSERT_EQ(RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values,
+                             nullptr, nullptr, nullptr, nullptr),
+            ERROR_SUCCESS);
+  EXPECT_EQ(values, 800u);
+  DWORD v = 0, size = 4;
+  ASSERT_EQ(RegQueryValueExA(key, "T3_199", nullptr, nullptr, reinterpret_cast<BYTE*>(&v), &size),
+            ERROR_SUCCESS);
+  EXPECT_EQ(v, 3199u);
+  RegCloseKey(key);
+  EXPECT_EQ(RegQueryValueExA(key_, "t0_0", nullptr, nullptr, nullptr, &size), ERROR_BADKEY)
+      << "handles of the machine before the switch";
+}
+
+}  // namespace
