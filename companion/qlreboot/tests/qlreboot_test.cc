@@ -10,14 +10,16 @@
 
 namespace {
 
+// File texts of a machine script take the escapes \r, \n and \\, so the backslashes of DOS
+// paths inside them are doubled.
 constexpr const char* kSetup =
     "stub C:\\WINDOWS\\COMMAND.COM command\n"
-    "stub C:\\STORE\\qlreboot.exe qlreboot\n"
+    "dir C:\\STORE\n"
     "file C:\\AUTOEXEC.BAT A @ECHO OFF\\r\\nREM Tavrin Quillow\\r\\n\n"
-    "file c:\\windows\\temp\\rw_ini.bat A \\r\\ndel C:\\AUTOEXEC.BAT"
-    "\\r\\ncommand /c \"c:\\windows\\temp\\rw.bat\"\n"
-    "file c:\\windows\\temp\\rw.bat A @echo off\\r\\necho ran>> C:\\RUNS.TXT"
-    "\\r\\nrem > \"C:\\STORE\\rw.suc\"\\r\\n\n";
+    "file c:\\windows\\temp\\rw_ini.bat A \\r\\ndel C:\\\\AUTOEXEC.BAT"
+    "\\r\\ncommand /c \"c:\\\\windows\\\\temp\\\\rw.bat\"\n"
+    "file c:\\windows\\temp\\rw.bat A @echo off\\r\\necho ran>> C:\\\\RUNS.TXT"
+    "\\r\\nrem > \"C:\\\\STORE\\\\rw.suc\"\\r\\n\n";
 
 TEST(QlrebootTest, RunsTheWindowsPhaseBatchOnce) {
   for (const char* mode : {"/QH", "/QN", "/QL", "/QX"}) {
@@ -44,7 +46,7 @@ TEST(QlrebootTest, ALeftoverOfAnInterruptedRunNeverRuns) {
   w98::testing::TempMachine machine;
   for (const auto& failure :
        dostest::RunScript("stub C:\\WINDOWS\\COMMAND.COM command\n"
-                          "file c:\\windows\\temp\\qlrun.bat A echo stale>> C:\\RUNS.TXT\n",
+                          "file c:\\windows\\temp\\qlrun.bat A echo stale>> C:\\\\RUNS.TXT\n",
                           true))
     ADD_FAILURE() << failure;
   const dostest::ProgramRun run = dostest::RunHostProgram("qlreboot", {"/QN"}, machine.Root());

@@ -128,17 +128,28 @@ std::string Rest(std::string_view line, size_t pos) {
   return std::string(line.substr(pos < line.size() ? pos : line.size()));
 }
 
+// "C:\A\B" -> MACHINE/c/A/B, bypassing w98: each part that exists is matched without regard
+// to case (as w98 finds it), a missing part keeps the case given.
 fs::path HostOf(const std::string& dos) {
-  // "C:\A\B" -> MACHINE/c/A/B, keeping the case given, bypassing w98.
-  fs::path path = fs::path(w98::MachineFolder()) /
-                  std::string(1, static_cast<char>(std::tolower(dos.empty() ? 'c' : dos[0])));
-  std::string rest = dos.size() > 3 ? dos.substr(3) : "";
+  const char drive = static_cast<char>(std::tolower(dos.empty() ? 'c' : dos[0]));
+  fs::path path = fs::path(w98::MachineFolder()) / std::string(1, drive);
+  const std::string rest = dos.size() > 3 ? dos.substr(3) : "";
   size_t start = 0;
   while (start < rest.size()) {
     size_t end = rest.find('\\', start);
     if (end == std::string::npos) end = rest.size();
-    if (end > start) path /= rest.substr(start, end - start);
+    const std::string part = rest.substr(start, end - start);
     start = end + 1;
+    if (part.empty()) continue;
+    std::string found = part;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(path, ec)) {
+      if (command::EqualsNoCase(entry.path().filename().string(), part)) {
+        found = entry.path().filename().string();
+        break;
+      }
+    }
+    path /= found;
   }
   return path;
 }
