@@ -32,6 +32,7 @@
 #include "batch_text.h"
 #include "companion_support.h"
 #include "dos_files.h"
+#include "program_args.h"
 #include "quick_restore.h"
 #include "restore_list.h"
 #include "w98/machine.h"
@@ -74,8 +75,9 @@ int main(int argc, char** argv) {
   std::string list_path;
   trestore::RestoreOptions options;
   bool bad_arguments = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = command::Unquote(argv[i]);
+  const std::vector<std::string> host_args(argv + 1, argv + argc);
+  for (const std::string& word : command::SplitWords(dos::CommandTail(host_args))) {
+    const std::string arg = command::Unquote(word);
     if (arg.empty()) continue;
     if (command::EqualsNoCase(arg, "-o") || command::EqualsNoCase(arg, "/o")) {
       options.overwrite = true;

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "attrib.h"
-#include "invocation.h"
+#include "program_args.h"
 #include "w98/machine.h"
 
 int main(int argc, char** argv) {
@@ -14,7 +14,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   const std::vector<std::string> args(argv + 1, argv + argc);
-  const int code = attrib::Run(command::JoinInvocation(args, nullptr), [](const std::string& line) {
+  const int code = attrib::Run(dos::CommandTail(args), [](const std::string& line) {
     std::fputs(line.c_str(), stdout);
     std::fputc('\n', stdout);
   });

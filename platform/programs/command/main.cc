@@ -15,7 +15,7 @@
 #include "dos_files.h"
 #include "environment.h"
 #include "interpreter.h"
-#include "invocation.h"
+#include "program_args.h"
 #include "w98/machine.h"
 #include "w98/windows.h"
 
@@ -32,9 +32,7 @@ int main(int argc, char** argv) {
   command::Interpreter interpreter(console, command::Environment::MachineDefault(windows));
   const std::vector<std::string> args(argv + 1, argv + argc);
   bool ran = false;
-  interpreter.RunInvocation(
-      command::JoinInvocation(args, [](const std::string& path) { return dos::IsFile(path); }),
-      &ran);
+  interpreter.RunInvocation(dos::CommandTail(args), &ran);
   if (!ran) {
     std::string line;
     for (;;) {
