@@ -3,6 +3,8 @@
 #define W98_W98_H
 
 #include <w98/machine.h>
+#include <w98/messages.h>
+#include <w98/session.h>
 #include <w98/thread.h>
 
 #endif  // W98_W98_H

@@ -3,9 +3,11 @@
 //   w98 [--machine DIR] COMMAND [ARGS...]
 //
 // The machine is the folder given with --machine, else the one W98_MACHINE names.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -74,6 +76,10 @@ int main(int argc, char** argv) {
       }
       if (machine.empty())
         return w98tool::Fail("no machine: give --machine DIR or set W98_MACHINE");
+      struct stat st {};
+      if (::stat(machine.c_str(), &st) != 0)
+        return w98tool::Fail("no such machine folder: " + machine);
+      if (!S_ISDIR(st.st_mode)) return w98tool::Fail(machine + " is not a folder");
       if (!w98::IsMachineFolder(machine))
         return w98tool::Fail(machine + " is not a w98 machine (no machine.ini)");
       if (!w98::SelectMachine(machine)) return w98tool::Fail("cannot select " + machine);

@@ -56,11 +56,11 @@ bool SetMachineNowFileTime(std::uint64_t filetime) {
   if (!machine) return false;
   timespec now{};
   ::clock_gettime(CLOCK_REALTIME, &now);
-  const std::int64_t host = static_cast<std::int64_t>(FileTimeFromUnix(now.tv_sec, now.tv_nsec));
-  const std::int64_t diff = static_cast<std::int64_t>(filetime) - host;
-  // Round to the nearest second: the stored offset is whole seconds.
-  const std::int64_t offset =
-      (diff >= 0 ? diff + kTicksPerSecond / 2 : diff - kTicksPerSecond / 2) / kTicksPerSecond;
+  // Whole seconds of the target against whole seconds of the host: right after the call the
+  // clock reads the second that was set (the stored offset is whole seconds).
+  std::int64_t target = 0, nanoseconds = 0;
+  UnixFromFileTime(filetime, target, nanoseconds);
+  const std::int64_t offset = target - now.tv_sec;
   if (offset > kMaxOffset || offset < -kMaxOffset) return false;
   return machine->WriteSetting("clock", "offset", std::to_string(offset));
 }

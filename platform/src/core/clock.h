@@ -13,7 +13,7 @@ namespace w98::internal {
 // Now on the machine's clock, in 100-ns units since 1601-01-01 UTC (a FILETIME value).
 std::uint64_t MachineNowFileTime();
 
-// Moves the machine's clock so that it reads `filetime` now (to the second): stores the
+// Moves the machine's clock so that it reads `filetime` now (in whole seconds): stores the
 // offset from the host clock in machine.ini. False when there is no machine or machine.ini
 // cannot be written. The host clock is never touched.
 bool SetMachineNowFileTime(std::uint64_t filetime);

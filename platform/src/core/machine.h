@@ -52,6 +52,9 @@ class Machine {
 // registered reset hook so that caches of the previous machine are dropped.
 bool SelectMachineFolder(const std::filesystem::path& root);
 
+// The bytes of a program stub naming `hostProgram` (see WriteProgramStub in <w98/machine.h>).
+std::string ProgramStubBytes(const std::string& hostProgram);
+
 // Registers a hook that SelectMachineFolder runs after switching machines (cache resets).
 void RegisterMachineResetHook(std::function<void()> hook);
 

@@ -15,6 +15,14 @@ constexpr const char* kStubMagic = "W98STUB";
 
 }  // namespace
 
+namespace internal {
+
+std::string ProgramStubBytes(const std::string& hostProgram) {
+  return std::string(kStubMagic) + "\r\n" + hostProgram + "\r\n";
+}
+
+}  // namespace internal
+
 bool SelectMachine(const std::string& folder) {
   return internal::SelectMachineFolder(folder);
 }
@@ -46,7 +54,7 @@ bool WriteProgramStub(const std::string& dosPath, const std::string& hostProgram
   const std::string host = HostPathOf(dosPath);
   if (host.empty()) return false;
   std::ofstream out(host, std::ios::binary | std::ios::trunc);
-  out << kStubMagic << "\r\n" << hostProgram << "\r\n";
+  out << internal::ProgramStubBytes(hostProgram);
   return static_cast<bool>(out);
 }
 

@@ -1,38 +1,171 @@
 #include "core/path.h"
 
-#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 
+#include <cerrno>
+#include <memory>
 #include <mutex>
 
 #include "core/machine.h"
 #include "core/text.h"
+#include "fs/folder_listing.h"
+#include "fs/host_calls.h"
+#include "process/process_info.h"
+#include "registry/storage_hooks.h"
 #include "w98/winerror.h"
 
 namespace w98::internal {
 namespace {
 
 std::mutex g_cwd_mutex;
-std::string g_cwd = "C:\\";
+// A program started by another program of the machine begins in the folder it was given.
+std::string g_cwd = [] {
+  const std::string inherited = InheritedVariable("W98_CURRENT_DIRECTORY");
+  return inherited.empty() ? std::string("C:\\") : inherited;
+}();
 
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+constexpr size_t kMaxComponent = 255;
 
-// Finds `name` in the host folder `dir` without regard to case. Returns the on-disk name, or
-// "" when absent.
-std::string FindEntryNoCase(const std::filesystem::path& dir, const std::string& name) {
-  struct stat st {};
-  if (::lstat((dir / name).c_str(), &st) == 0) return name;
-  DIR* d = ::opendir(dir.c_str());
-  if (d == nullptr) return {};
-  std::string found;
-  while (dirent* e = ::readdir(d)) {
-    if (EqualsNoCase(e->d_name, name)) {
-      found = e->d_name;
-      break;
+bool IsSeparator(char c) {
+  return c == '\\' || c == '/';
+}
+
+// The open machine folder, shared by every resolution until the machine changes.
+struct MachineRoot {
+  std::shared_ptr<Machine> machine;
+  UniqueFd fd;
+};
+
+std::mutex g_root_mutex;
+std::shared_ptr<const MachineRoot> g_root;
+
+std::shared_ptr<const MachineRoot> CurrentRoot() {
+  auto machine = Machine::Current();
+  if (!machine) return nullptr;
+  std::lock_guard<std::mutex> lock(g_root_mutex);
+  if (g_root && g_root->machine == machine) return g_root;
+  static const bool hooked = [] {
+    RegisterMachineResetHook([] { ForgetMachineRoot(); });
+    return true;
+  }();
+  (void)hooked;
+  auto root = std::make_shared<MachineRoot>();
+  root->machine = machine;
+  root->fd.reset(::open(machine->Root().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+  if (!root->fd.valid()) return nullptr;
+  g_root = root;
+  return g_root;
+}
+
+enum class Check { kNames, kNone };
+
+DWORD Parse(std::string_view text, DosPath& out, Check check);
+
+// The current folder as a DosPath; false when it is not an absolute path (never expected).
+bool CurrentDosPath(DosPath& out) {
+  const std::string current = CurrentFolder();
+  if (current.size() < 3 || current[1] != ':' || !IsSeparator(current[2])) return false;
+  return Parse(current, out, Check::kNone) == ERROR_SUCCESS;
+}
+
+DWORD Parse(std::string_view text, DosPath& out, Check check) {
+  out = DosPath{};
+  if (text.empty()) return ERROR_PATH_NOT_FOUND;
+  if (text.size() >= 2 && IsSeparator(text[0]) && IsSeparator(text[1]))
+    return ERROR_PATH_NOT_FOUND;  // a network path: the machine has no network
+  std::string_view rest = text;
+  if (rest.size() >= 2 && rest[1] == ':') {
+    const char letter = FoldCase(rest[0]);
+    if (letter < 'A' || letter > 'Z') return ERROR_PATH_NOT_FOUND;
+    out.drive = letter;
+    rest.remove_prefix(2);
+    if (rest.empty() || !IsSeparator(rest.front())) {
+      // "C:name" is relative to the current folder of that drive; w98 keeps one current
+      // folder, so it counts from the drive's root unless the current folder is on it.
+      DosPath cwd;
+      if (CurrentDosPath(cwd) && cwd.drive == letter) out.parts = cwd.parts;
+    }
+  } else {
+    DosPath cwd;
+    if (CurrentDosPath(cwd)) {
+      if (IsSeparator(rest.front()))
+        out.drive = cwd.drive;
+      else
+        out = cwd;
     }
   }
-  ::closedir(d);
-  return found;
+  size_t pos = 0;
+  while (pos <= rest.size()) {
+    size_t end = pos;
+    while (end < rest.size() && !IsSeparator(rest[end])) ++end;
+    std::string_view part = rest.substr(pos, end - pos);
+    // Windows drops trailing blanks and dots of a component.
+    while (!part.empty() && part != "." && part != ".." &&
+           (part.back() == ' ' || part.back() == '.'))
+      part.remove_suffix(1);
+    if (part.empty() || part == ".") {
+      // skip
+    } else if (part == "..") {
+      if (!out.parts.empty()) out.parts.pop_back();
+    } else if (check == Check::kNames && !IsValidLongName(part)) {
+      return ERROR_INVALID_NAME;
+    } else if (check == Check::kNames && part.size() > kMaxComponent) {
+      return ERROR_FILENAME_EXCED_RANGE;
+    } else {
+      out.parts.emplace_back(part);
+    }
+    if (end >= rest.size()) break;
+    pos = end + 1;
+  }
+  if (check == Check::kNames && out.ToString().size() >= MAX_PATH)
+    return ERROR_FILENAME_EXCED_RANGE;
+  return ERROR_SUCCESS;
+}
+
+// Finds `name` in the open folder `dir_fd`: its own spelling first, then without regard to
+// case or as an 8.3 alias. Fills `real` (the on-disk name) and `st`; ERROR_FILE_NOT_FOUND
+// when absent.
+DWORD FindOnDisk(int dir_fd, const std::string& name, std::string& real, struct stat& st) {
+  if (::fstatat(dir_fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+    real = name;
+    return ERROR_SUCCESS;
+  }
+  if (errno != ENOENT) return Win32ErrorFromErrno(errno);
+  DWORD error = ERROR_SUCCESS;
+  auto listing = ListFolder(dir_fd, &error);
+  if (!listing) return error;
+  const FolderEntry* entry = listing->Find(name);
+  if (entry == nullptr) return ERROR_FILE_NOT_FOUND;
+  if (::fstatat(dir_fd, entry->name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+    return Win32ErrorFromErrno(errno);
+  real = entry->name;
+  return ERROR_SUCCESS;
+}
+
+// Opens the drive folder and walks the folders of `parts` (all but the last component) one
+// by one, refusing links. `on_disk` receives their on-disk spellings.
+DWORD WalkFolders(int root_fd, char drive_folder, const std::vector<std::string>& parts,
+                  size_t count, UniqueFd& folder, std::vector<std::string>& on_disk) {
+  const char drive_name[2] = {drive_folder, '\0'};
+  UniqueFd current(::openat(root_fd, drive_name, O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  if (!current.valid()) return ERROR_PATH_NOT_FOUND;
+  for (size_t i = 0; i < count; ++i) {
+    std::string real;
+    struct stat st {};
+    const DWORD error = FindOnDisk(current.get(), parts[i], real, st);
+    if (error == ERROR_FILE_NOT_FOUND) return ERROR_PATH_NOT_FOUND;
+    if (error != ERROR_SUCCESS) return error;
+    if (S_ISLNK(st.st_mode)) return ERROR_ACCESS_DENIED;
+    if (!S_ISDIR(st.st_mode)) return ERROR_PATH_NOT_FOUND;
+    UniqueFd next(
+        ::openat(current.get(), real.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!next.valid()) return errno == ELOOP ? ERROR_ACCESS_DENIED : ERROR_PATH_NOT_FOUND;
+    current = std::move(next);
+    on_disk.push_back(std::move(real));
+  }
+  folder = std::move(current);
+  return ERROR_SUCCESS;
 }
 
 }  // namespace
@@ -52,7 +185,15 @@ bool IsValidLongName(std::string_view name) {
   for (unsigned char c : name) {
     if (c < 0x20) return false;
     switch (c) {
-      case '"': case '<': case '>': case '|': case '*': case '?': case ':': case '/': case '\\':
+      case '"':
+      case '<':
+      case '>':
+      case '|':
+      case '*':
+      case '?':
+      case ':':
+      case '/':
+      case '\\':
         return false;
       default:
         break;
@@ -62,51 +203,11 @@ bool IsValidLongName(std::string_view name) {
 }
 
 DWORD ParseDosPath(std::string_view text, DosPath& out) {
-  out = DosPath{};
-  if (text.empty()) return ERROR_PATH_NOT_FOUND;
-  std::string_view rest = text;
-  if (rest.size() >= 2 && rest[1] == ':') {
-    const char letter = FoldCase(rest[0]);
-    if (letter < 'A' || letter > 'Z') return ERROR_PATH_NOT_FOUND;
-    out.drive = letter;
-    rest.remove_prefix(2);
-    if (rest.empty() || !IsSeparator(rest.front())) {
-      // "C:name" is relative to the current folder of that drive; w98 keeps one current
-      // folder, so it counts from the drive's root unless the current folder is on it.
-      DosPath cwd;
-      const std::string current = CurrentFolder();
-      if (FoldCase(current[0]) == letter && ParseDosPath(current, cwd) == ERROR_SUCCESS)
-        out.parts = cwd.parts;
-    }
-  } else if (!IsSeparator(rest.front())) {
-    DosPath cwd;
-    const std::string current = CurrentFolder();
-    if (current != text && ParseDosPath(current, cwd) == ERROR_SUCCESS) out = cwd;
-  } else {
-    DosPath cwd;
-    if (ParseDosPath(CurrentFolder(), cwd) == ERROR_SUCCESS) out.drive = cwd.drive;
-  }
-  size_t pos = 0;
-  while (pos <= rest.size()) {
-    size_t end = pos;
-    while (end < rest.size() && !IsSeparator(rest[end])) ++end;
-    std::string_view part = rest.substr(pos, end - pos);
-    // Windows drops trailing blanks and dots of a component.
-    while (!part.empty() && part != "." && part != ".." && (part.back() == ' ' || part.back() == '.'))
-      part.remove_suffix(1);
-    if (part.empty() || part == ".") {
-      // skip
-    } else if (part == "..") {
-      if (!out.parts.empty()) out.parts.pop_back();
-    } else if (!IsValidLongName(part)) {
-      return ERROR_INVALID_NAME;
-    } else {
-      out.parts.emplace_back(part);
-    }
-    if (end >= rest.size()) break;
-    pos = end + 1;
-  }
-  return ERROR_SUCCESS;
+  return Parse(text, out, Check::kNames);
+}
+
+DWORD FoldDosPath(std::string_view text, DosPath& out) {
+  return Parse(text, out, Check::kNone);
 }
 
 std::string CurrentFolder() {
@@ -119,38 +220,92 @@ void SetCurrentFolder(const std::string& dos) {
   g_cwd = dos;
 }
 
+DWORD Locate(const DosPath& path, Location& out) {
+  out = Location{};
+  out.drive = path.drive;
+  auto root = CurrentRoot();
+  if (!root) return ERROR_PATH_NOT_FOUND;
+  const char drive_folder = static_cast<char>(path.drive - 'A' + 'a');
+  const size_t folders = path.parts.empty() ? 0 : path.parts.size() - 1;
+
+  std::vector<std::string> on_disk;
+  UniqueFd folder;
+  if (folders > 0) {
+    // Fast path: the folders exist in the spelling given, resolved by the kernel in one call
+    // that refuses every link. Anything else takes the walk, which also finds other spellings.
+    std::string relative(1, drive_folder);
+    for (size_t i = 0; i < folders; ++i) (relative += '/') += path.parts[i];
+    folder.reset(OpenBeneath(root->fd.get(), relative.c_str(), O_PATH | O_DIRECTORY));
+    if (folder.valid()) on_disk.assign(path.parts.begin(), path.parts.begin() + folders);
+  }
+  if (!folder.valid()) {
+    on_disk.clear();
+    const DWORD error =
+        WalkFolders(root->fd.get(), drive_folder, path.parts, folders, folder, on_disk);
+    if (error != ERROR_SUCCESS) return error;
+  }
+
+  std::filesystem::path host = root->machine->Root() / std::string(1, drive_folder);
+  DosPath dos;
+  dos.drive = path.drive;
+  dos.parts = std::move(on_disk);
+  for (const std::string& part : dos.parts) host /= part;
+
+  if (path.parts.empty()) {
+    if (::fstat(folder.get(), &out.st) != 0) return ERROR_PATH_NOT_FOUND;
+    out.folder = std::move(folder);
+    out.leaf.assign(1, '.');  // (assigning a literal trips a false -Wrestrict in GCC 12)
+    out.is_root = true;
+    out.exists = true;
+    out.dos = dos.ToString();
+    out.host = std::move(host);
+    return ERROR_SUCCESS;
+  }
+
+  const std::string& given = path.parts.back();
+  std::string real;
+  const DWORD error = FindOnDisk(folder.get(), given, real, out.st);
+  if (error == ERROR_SUCCESS) {
+    if (S_ISLNK(out.st.st_mode)) return ERROR_ACCESS_DENIED;
+    out.leaf = std::move(real);
+    out.exists = true;
+  } else if (error == ERROR_FILE_NOT_FOUND) {
+    out.leaf = given;
+    out.st = {};
+  } else {
+    return error;
+  }
+  if (IsRegistryHelperFile(out.leaf)) {
+    out.out_of_sight = true;
+    out.exists = false;
+    out.st = {};
+  }
+  dos.parts.push_back(out.leaf);
+  host /= out.leaf;
+  out.folder = std::move(folder);
+  out.dos = dos.ToString();
+  out.host = std::move(host);
+  return ERROR_SUCCESS;
+}
+
+DWORD LocateDosPath(std::string_view text, Location& out) {
+  DosPath path;
+  const DWORD err = ParseDosPath(text, path);
+  if (err != ERROR_SUCCESS) return err;
+  return Locate(path, out);
+}
+
 DWORD Resolve(const DosPath& path, HostPath& out) {
   out = HostPath{};
-  auto machine = Machine::Current();
-  if (!machine || !machine->HasDrive(path.drive)) return ERROR_PATH_NOT_FOUND;
-  std::filesystem::path host = machine->DriveFolder(path.drive);
-  DosPath found;
-  found.drive = path.drive;
-  for (size_t i = 0; i < path.parts.size(); ++i) {
-    const bool last = i + 1 == path.parts.size();
-    const std::string entry = FindEntryNoCase(host, path.parts[i]);
-    if (entry.empty()) {
-      if (!last) return ERROR_PATH_NOT_FOUND;
-      host /= path.parts[i];
-      found.parts.push_back(path.parts[i]);
-      out.host = host;
-      out.dos = found.ToString();
-      out.name = path.parts[i];
-      return ERROR_SUCCESS;
-    }
-    host /= entry;
-    found.parts.push_back(entry);
-    struct stat st {};
-    if (::lstat(host.c_str(), &st) != 0) return last ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
-    if (S_ISLNK(st.st_mode)) return ERROR_ACCESS_DENIED;
-    if (!last && !S_ISDIR(st.st_mode)) return ERROR_PATH_NOT_FOUND;
-    if (last) out.is_directory = S_ISDIR(st.st_mode);
-  }
-  out.host = host;
-  out.dos = found.ToString();
-  out.name = found.parts.empty() ? std::string() : found.parts.back();
-  out.exists = true;
-  if (path.parts.empty()) out.is_directory = true;
+  Location where;
+  const DWORD error = Locate(path, where);
+  if (error != ERROR_SUCCESS) return error;
+  if (where.out_of_sight) return ERROR_ACCESS_DENIED;
+  out.host = std::move(where.host);
+  out.dos = std::move(where.dos);
+  out.name = where.is_root ? std::string() : where.leaf;
+  out.exists = where.exists;
+  out.is_directory = where.IsDirectory();
   return ERROR_SUCCESS;
 }
 
@@ -159,6 +314,12 @@ DWORD ResolveDosPath(std::string_view text, HostPath& out) {
   const DWORD err = ParseDosPath(text, path);
   if (err != ERROR_SUCCESS) return err;
   return Resolve(path, out);
+}
+
+void ForgetMachineRoot() {
+  std::shared_ptr<const MachineRoot> doomed;
+  std::lock_guard<std::mutex> lock(g_root_mutex);
+  doomed = std::move(g_root);
 }
 
 }  // namespace w98::internal

@@ -1,16 +1,23 @@
 // DOS paths of the machine and their host counterparts.
 //
 // A DOS path names a drive letter and components below its root. Lookup is case-insensitive
-// and case-preserving; "." and ".." are folded and never climb above the drive's root, and no
-// path ever resolves outside the machine folder (a symbolic link on the way is refused).
+// and case-preserving, and a component may also be given as its 8.3 alias ("PROGRA~1"); "."
+// and ".." are folded and never climb above the drive's root, and no path ever resolves
+// outside the machine folder: a symbolic link on the way is refused, and resolution walks
+// open folders without following links, so a folder swapped for a link meanwhile cannot
+// redirect it. Lookups of names in a folder are served from a per-folder cache (see
+// fs/folder_listing.h) that stays valid while the folder does not change.
 #ifndef W98_SRC_CORE_PATH_H
 #define W98_SRC_CORE_PATH_H
+
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "fs/unique_fd.h"
 #include "w98/windef.h"
 
 namespace w98::internal {
@@ -29,9 +36,16 @@ struct DosPath {
 bool IsValidLongName(std::string_view name);
 
 // Parses an absolute ("C:\A", "c:/a") or relative ("A\B", "\A") DOS path against the
-// process's current folder. ERROR_INVALID_NAME when a component is not a valid name,
-// ERROR_PATH_NOT_FOUND for an empty path or a malformed drive.
+// process's current folder. Trailing dots and blanks of a component are dropped, as Windows
+// drops them. ERROR_INVALID_NAME when a component is not a valid name,
+// ERROR_FILENAME_EXCED_RANGE for a component longer than 255 characters or a path of MAX_PATH
+// characters or more, ERROR_PATH_NOT_FOUND for an empty path, a malformed drive or a network
+// path ("\\server\share").
 DWORD ParseDosPath(std::string_view text, DosPath& out);
+
+// Like ParseDosPath, but any text is taken as a component (no name or length checks), as
+// GetFullPathNameA folds a path. Fails only for an empty path or a malformed drive.
+DWORD FoldDosPath(std::string_view text, DosPath& out);
 
 // The process's current DOS folder ("C:\" until changed).
 std::string CurrentFolder();
@@ -47,11 +61,43 @@ struct HostPath {
 
 // Resolves a DOS path on the current machine. Every folder on the way must exist
 // (ERROR_PATH_NOT_FOUND otherwise, also for a missing drive or no machine); the last component
-// may be missing (exists = false). A symbolic link on the way: ERROR_ACCESS_DENIED.
+// may be missing (exists = false). A symbolic link on the way, or a file that w98 keeps out of
+// sight (helper files of the registry storage): ERROR_ACCESS_DENIED.
 DWORD Resolve(const DosPath& path, HostPath& out);
 
 // ParseDosPath followed by Resolve.
 DWORD ResolveDosPath(std::string_view text, HostPath& out);
+
+// A DOS path resolved for race-free work on it: the folder that holds the last component,
+// open without following links, and the component's on-disk name. Work on the entry goes
+// through the *at system calls relative to `folder` (never through `host`, which is for
+// messages and for code that only reads).
+struct Location {
+  char drive = 'C';
+  UniqueFd folder;             // O_PATH descriptor of the folder holding the last component
+                               // (of the drive root itself for a root)
+  std::string leaf;            // on-disk name of the last component (as given when missing);
+                               // "." for a drive root
+  std::string dos;             // DOS path, existing components in on-disk spelling
+  std::filesystem::path host;  // host path of the same
+  bool exists = false;         // the last component exists (never true for a link)
+  bool is_root = false;        // the path is a drive's root
+  bool out_of_sight = false;   // the name is a file that w98 never shows nor opens
+  struct stat st {};           // the entry's status when it exists
+
+  bool IsDirectory() const { return exists && S_ISDIR(st.st_mode); }
+  bool IsFile() const { return exists && S_ISREG(st.st_mode); }
+};
+
+// Resolves a DOS path on the current machine as Resolve does, keeping the folder open.
+// Errors as Resolve, except that a file kept out of sight is reported as missing with
+// out_of_sight set (so that readers answer "not found" and creators "access denied").
+DWORD Locate(const DosPath& path, Location& out);
+// ParseDosPath followed by Locate.
+DWORD LocateDosPath(std::string_view text, Location& out);
+
+// Drops the folder descriptor of the machine that path resolution keeps open.
+void ForgetMachineRoot();
 
 }  // namespace w98::internal
 

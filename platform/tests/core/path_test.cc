@@ -36,12 +36,12 @@ TEST(DosPath, ParsesAndFoldsDotsWithoutClimbingAboveTheRoot) {
 
 TEST(DosPath, ResolvesCaseInsensitivelyInsideTheMachineOnly) {
   w98::testing::TempMachine machine;
-  machine.WriteFile("WINDOWS/Win.Ini", "x");
+  machine.WriteFile("WINDOWS/Odd.Ini", "x");
   HostPath found;
-  ASSERT_EQ(ResolveDosPath("c:\\windows\\WIN.INI", found), ERROR_SUCCESS);
+  ASSERT_EQ(ResolveDosPath("c:\\windows\\ODD.INI", found), ERROR_SUCCESS);
   EXPECT_TRUE(found.exists);
-  EXPECT_EQ(found.dos, "C:\\WINDOWS\\Win.Ini");
-  EXPECT_EQ(found.host, machine.OnC("WINDOWS/Win.Ini"));
+  EXPECT_EQ(found.dos, "C:\\WINDOWS\\Odd.Ini");
+  EXPECT_EQ(found.host, machine.OnC("WINDOWS/Odd.Ini"));
 
   ASSERT_EQ(ResolveDosPath("C:\\WINDOWS\\NEW.TXT", found), ERROR_SUCCESS);
   EXPECT_FALSE(found.exists);

@@ -1,0 +1,167 @@
+// FindFirstFileA / FindNextFileA / FindClose on a machine's drive.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <thread>
+
+#include "fs_test_support.h"
+#include "temp_machine.h"
+#include "w98/windows.h"
+
+namespace w98::testing {
+namespace {
+
+using Names = std::vector<std::string>;
+
+class FindTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    machine_.WriteFile("web/index.html", "<html>");
+    machine_.WriteFile("web/README", "plain");
+    machine_.WriteFile("web/notes.TXT", "n");
+    machine_.WriteFile("web/a.txt", "a");
+    machine_.WriteFile("web/ab.txt", "ab");
+    machine_.WriteFile("web/abc.txt", "abc");
+    std::filesystem::create_directory(machine_.OnC("web/Images"));
+  }
+  TempMachine machine_;
+};
+
+TEST_F(FindTest, MatchesPatternsAgainstLongNamesAndAliases) {
+  struct Case {
+    const char* pattern;
+    Names expected;  // in the order w98 lists them: without regard to case
+  } cases[] = {
+      {"C:\\web\\*.*",
+       {".", "..", "a.txt", "ab.txt", "abc.txt", "Images", "index.html", "notes.TXT", "README"}},
+      {"C:\\web\\*",
+       {".", "..", "a.txt", "ab.txt", "abc.txt", "Images", "index.html", "notes.TXT", "README"}},
+      {"C:\\web\\*.", {".", "..", "Images", "README"}},  // as "dir *." shows them
+      {"C:\\web\\*.htm", {"index.html"}},                // through its alias INDEX~1.HTM
+      {"C:\\web\\*.TXT", {"a.txt", "ab.txt", "abc.txt", "notes.TXT"}},
+      {"c:/WEB/a?.txt", {"a.txt", "ab.txt"}},
+      {"C:\\web\\INDEX~1.HTM", {"index.html"}},
+      {"C:\\web\\readme", {"README"}},
+  };
+  for (const Case& c : cases) {
+    DWORD error = 0;
+    EXPECT_EQ(FindNames(c.pattern, &error), c.expected) << c.pattern;
+    EXPECT_EQ(error, static_cast<DWORD>(ERROR_NO_MORE_FILES)) << c.pattern;
+  }
+}
+
+TEST_F(FindTest, FillsTheFindDataAsWindowsDoes) {
+  machine_.WriteFile("web/big.bin", std::string(70000, 'x'));
+  SetHostMtime(machine_.OnC("web/big.bin"), 1000000001, 500000000);
+  SetHostDosAttrib(machine_.OnC("web/big.bin"), "0x23");
+  WIN32_FIND_DATAA data;
+  std::memset(&data, 0xcc, sizeof data);
+  HANDLE h = FindFirstFileA("C:\\WEB\\BIG.BIN", &data);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  EXPECT_STREQ(data.cFileName, "big.bin");
+  EXPECT_STREQ(data.cAlternateFileName, "BIG.BIN");
+  EXPECT_EQ(
+      data.dwFileAttributes,
+      static_cast<DWORD>(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
+  EXPECT_EQ(data.nFileSizeHigh, 0u);
+  EXPECT_EQ(data.nFileSizeLow, 70000u);
+  // 1000000001.5 s on the host: FAT keeps even seconds, so 1000000000 s is reported.
+  EXPECT_EQ(AsUint64(data.ftLastWriteTime), FileTimeOfUnix(1000000000));
+  EXPECT_TRUE(FindClose(h));
+
+  ASSERT_NE(h = FindFirstFileA("C:\\web\\index.html", &data), INVALID_HANDLE_VALUE);
+  EXPECT_STREQ(data.cAlternateFileName, "INDEX~1.HTM");
+  EXPECT_EQ(data.dwFileAttributes, static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE));  // no record
+  FindClose(h);
+  ASSERT_NE(h = FindFirstFileA("C:\\web\\images", &data), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(data.dwFileAttributes, static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
+  EXPECT_STREQ(data.cAlternateFileName, "IMAGES");
+  FindClose(h);
+}
+
+TEST_F(FindTest, ListsDotEntriesInSubfoldersOnly) {
+  const Names root = FindNames("C:\\*.*");
+  EXPECT_EQ(std::count(root.begin(), root.end(), "."), 0);
+  EXPECT_EQ(std::count(root.begin(), root.end(), ".."), 0);
+  EXPECT_NE(std::find(root.begin(), root.end(), "WINDOWS"), root.end());
+  EXPECT_EQ(FindNames("C:\\web\\Images\\*.*"), (Names{".", ".."}));
+  EXPECT_EQ(FindNames("C:\\web\\Images\\*.txt"), Names{});
+}
+
+TEST_F(FindTest, NeverListsNamesWindowsCannotHoldNorLinks) {
+  for (const char* bad : {"what?.txt", "a<b", "pipe|name", "quote\"d", "co:lon", "ctl\x01"})
+    machine_.WriteFile(std::string("odd/") + bad, "x");
+  machine_.WriteFile("odd/fine.txt", "x");
+  std::filesystem::create_symlink("/etc/passwd", machine_.OnC("odd/link.txt"));
+  std::filesystem::create_directory_symlink("/etc", machine_.OnC("odd/etc"));
+  EXPECT_EQ(FindNames("C:\\odd\\*"), (Names{".", "..", "fine.txt"}));
+}
+
+TEST_F(FindTest, ReportsWindowsErrors) {
+  struct Case {
+    const char* pattern;
+    DWORD error;
+  } cases[] = {
+      {"C:\\web\\*.none", ERROR_FILE_NOT_FOUND},
+      {"C:\\web\\missing.txt", ERROR_FILE_NOT_FOUND},
+      {"C:\\nowhere\\*.*", ERROR_PATH_NOT_FOUND},
+      {"C:\\web\\README\\*.*", ERROR_PATH_NOT_FOUND},  // a file is not a folder
+      {"C:\\", ERROR_FILE_NOT_FOUND},                  // a path ending in a backslash
+      {"C:\\web\\", ERROR_FILE_NOT_FOUND},
+      {"C:\\web\\a|b", ERROR_INVALID_NAME},
+      {"", ERROR_PATH_NOT_FOUND},
+  };
+  for (const Case& c : cases) {
+    WIN32_FIND_DATAA data;
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(FindFirstFileA(c.pattern, &data), INVALID_HANDLE_VALUE) << c.pattern;
+    EXPECT_EQ(GetLastError(), c.error) << c.pattern;
+  }
+  WIN32_FIND_DATAA data;
+  SetLastError(0xdeadbeef);
+  EXPECT_FALSE(FindNextFileA(reinterpret_cast<HANDLE>(0x1234), &data));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+  EXPECT_FALSE(FindClose(INVALID_HANDLE_VALUE));
+}
+
+TEST_F(FindTest, SeesChangesMadeBesideW98) {
+  // A listing was read (and may be cached); files made and removed by another program
+  // afterwards must show at once, also within the same instant.
+  EXPECT_EQ(FindNames("C:\\web\\*.new").size(), 0u);
+  machine_.WriteFile("web/fresh.new", "1");
+  EXPECT_EQ(FindNames("C:\\web\\*.new"), Names{"fresh.new"});
+  EXPECT_NE(GetFileAttributesA("C:\\WEB\\FRESH.NEW"), INVALID_FILE_ATTRIBUTES);
+  std::filesystem::remove(machine_.OnC("web/fresh.new"));
+  EXPECT_EQ(FindNames("C:\\web\\*.new").size(), 0u);
+  EXPECT_EQ(GetFileAttributesA("C:\\WEB\\FRESH.NEW"), INVALID_FILE_ATTRIBUTES);
+
+  // The same after the folder has settled, when its listing is surely kept.
+  std::filesystem::create_directory(machine_.OnC("settled"));
+  machine_.WriteFile("settled/One.txt", "1");
+  std::this_thread::sleep_for(std::chrono::milliseconds(250));
+  EXPECT_EQ(FindNames("C:\\settled\\*"), (Names{".", "..", "One.txt"}));
+  EXPECT_EQ(FindNames("C:\\settled\\*"), (Names{".", "..", "One.txt"}));
+  machine_.WriteFile("settled/Two.txt", "2");
+  EXPECT_EQ(FindNames("C:\\settled\\*"), (Names{".", "..", "One.txt", "Two.txt"}));
+  EXPECT_NE(GetFileAttributesA("C:\\settled\\two.TXT"), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(FindTest, SkipsEntriesThatVanishDuringTheSearch) {
+  WIN32_FIND_DATAA data;
+  HANDLE h = FindFirstFileA("C:\\web\\a*.txt", &data);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  EXPECT_STREQ(data.cFileName, "a.txt");
+  std::filesystem::remove(machine_.OnC("web/ab.txt"));
+  ASSERT_TRUE(FindNextFileA(h, &data));
+  EXPECT_STREQ(data.cFileName, "abc.txt");
+  SetLastError(0xdeadbeef);
+  EXPECT_FALSE(FindNextFileA(h, &data));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_MORE_FILES));
+  EXPECT_TRUE(FindClose(h));
+}
+
+}  // namespace
+}  // namespace w98::testing
