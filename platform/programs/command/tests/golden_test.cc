@@ -96,8 +96,8 @@ TEST_P(GoldenTest, OutputAndFilesMatch) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Batch, GoldenTest, ::testing::ValuesIn(FindCases()),
-                         [](const ::testing::TestParamInfo<GoldenCase>& info) {
-                           std::string name = info.param.name;
+                         [](const ::testing::TestParamInfo<GoldenCase>& param) {
+                           std::string name = param.param.name;
                            for (char& ch : name)
                              if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
                            return name;
