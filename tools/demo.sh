@@ -18,6 +18,9 @@ quillow() {
 }
 
 echo "A demo Windows 98 machine in $machine (drive C: is $c)."
+echo "Machine clock: $("$bin/w98" date)"
+echo "Version resource of C:\\WINDOWS\\SYSTEM\\KERNEL32.DLL:"
+"$bin/w98" version 'C:\WINDOWS\SYSTEM\KERNEL32.DLL' | sed 's/^/  /'
 
 step "Install Quillow: the store, the backup patterns, the settings"
 quillow install

@@ -12,6 +12,7 @@ W98_BEGIN_DECLS
 #define SE_ERR_FNF 2
 #define SE_ERR_PNF 3
 #define SE_ERR_ACCESSDENIED 5
+#define SE_ERR_NOASSOC 31
 
 typedef struct _SHELLEXECUTEINFOA {
   DWORD cbSize;

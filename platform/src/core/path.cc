@@ -11,6 +11,7 @@
 #include "core/text.h"
 #include "fs/folder_listing.h"
 #include "fs/host_calls.h"
+#include "process/process_info.h"
 #include "registry/storage_hooks.h"
 #include "w98/winerror.h"
 
@@ -18,7 +19,11 @@ namespace w98::internal {
 namespace {
 
 std::mutex g_cwd_mutex;
-std::string g_cwd = "C:\\";
+// A program started by another program of the machine begins in the folder it was given.
+std::string g_cwd = [] {
+  const std::string inherited = InheritedVariable("W98_CURRENT_DIRECTORY");
+  return inherited.empty() ? std::string("C:\\") : inherited;
+}();
 
 constexpr size_t kMaxComponent = 255;
 

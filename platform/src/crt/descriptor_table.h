@@ -17,6 +17,7 @@ struct CrtFile {
   bool text = true;  // CR LF translation (_O_TEXT, the default)
   bool can_read = false;
   bool can_write = false;
+  bool append = false;              // every write goes to the end (_O_APPEND)
   char drive = 'C';                 // the drive that writes are charged to
   bool written = false;             // created, truncated or written since opened
   bool archive_set = false;         // the archive bit has been set since opened

@@ -10,6 +10,7 @@
 #include "crt/descriptor_table.h"
 #include "crt/text_mode.h"
 #include "fs/api_support.h"
+#include "fs/capacity.h"
 #include "fs/dos_attributes.h"
 #include "fs/file_times.h"
 #include "fs/host_calls.h"
@@ -46,6 +47,18 @@ DWORD MarkArchive(CrtFile& file) {
   return error;
 }
 
+// Charges the drive for what writing `size` bytes at the file's position adds to the file.
+// Nothing is written when it does not fit (ERROR_DISK_FULL).
+DWORD ChargeGrowth(CrtFile& file, size_t size) {
+  if (!DriveHasCapacity(file.drive)) return ERROR_SUCCESS;
+  struct stat st {};
+  if (::fstat(file.fd.get(), &st) != 0) return Win32ErrorFromErrno(errno);
+  const off_t position = file.append ? st.st_size : ::lseek(file.fd.get(), 0, SEEK_CUR);
+  const std::int64_t growth =
+      static_cast<std::int64_t>(position) + static_cast<std::int64_t>(size) - st.st_size;
+  return growth > 0 ? ChargeDrive(file.drive, growth) : ERROR_SUCCESS;
+}
+
 int HostAccess(int oflag) {
   switch (oflag & (_O_WRONLY | _O_RDWR)) {
     case _O_WRONLY:
@@ -73,7 +86,10 @@ int Open(const char* filename, int oflag, int pmode) {
   file->can_read = access != O_WRONLY;
   file->can_write = access != O_RDONLY;
   int flags = access | O_NOFOLLOW | O_CLOEXEC;
-  if ((oflag & _O_APPEND) && file->can_write) flags |= O_APPEND;
+  if ((oflag & _O_APPEND) && file->can_write) {
+    flags |= O_APPEND;
+    file->append = true;
+  }
 
   if (where.exists) {
     if ((oflag & _O_CREAT) && (oflag & _O_EXCL)) return CrtFail(ERROR_FILE_EXISTS);
@@ -85,7 +101,10 @@ int Open(const char* filename, int oflag, int pmode) {
     if (!file->fd.valid()) return CrtFailErrno(errno);
     if (oflag & _O_TRUNC) {
       BeforeHiveReplaced(where.host);
-      if (::ftruncate(file->fd.get(), 0) != 0) return CrtFailErrno(errno);
+      struct stat st {};
+      if (::fstat(file->fd.get(), &st) != 0 || ::ftruncate(file->fd.get(), 0) != 0)
+        return CrtFailErrno(errno);
+      ChargeDrive(file->drive, -static_cast<std::int64_t>(st.st_size));
       file->written = true;
       if (const DWORD e = MarkArchive(*file); e != ERROR_SUCCESS) return CrtFail(e);
     }
@@ -168,6 +187,7 @@ W98API int _write(int fd, const void* buffer, unsigned int count) {
   std::string expanded;
   if (file->text) expanded = ExpandLineEnds(data);
   const std::string_view bytes = file->text ? std::string_view(expanded) : data;
+  if (const DWORD e = ChargeGrowth(*file, bytes.size()); e != ERROR_SUCCESS) return CrtFail(e);
   if (const DWORD e = MarkArchive(*file); e != ERROR_SUCCESS) return CrtFail(e);
   file->written = true;
   if (WriteAll(file->fd.get(), bytes.data(), bytes.size()) < 0) return CrtFailErrno(errno);

@@ -15,7 +15,9 @@
 
 #include "core/api.h"
 #include "fs/api_support.h"
+#include "fs/capacity.h"
 #include "fs/dos_attributes.h"
+#include "fs/faults.h"
 #include "fs/host_calls.h"
 #include "registry/storage_hooks.h"
 
@@ -78,6 +80,30 @@ DWORD CopyBlocks(int in, int out) {
   }
 }
 
+// Space charged to a drive for one copy, given back unless the copy is kept.
+class CopyCharge {
+ public:
+  explicit CopyCharge(char drive) : drive_(drive) {}
+  ~CopyCharge() {
+    if (!kept_ && charged_ != 0) ChargeDrive(drive_, -charged_);
+  }
+  CopyCharge(const CopyCharge&) = delete;
+  CopyCharge& operator=(const CopyCharge&) = delete;
+  // Charges the drive so that the total charged is `total`; ERROR_DISK_FULL when it does
+  // not fit.
+  DWORD SetTotal(std::int64_t total) {
+    const DWORD error = ChargeDrive(drive_, total - charged_);
+    if (error == ERROR_SUCCESS) charged_ = total;
+    return error;
+  }
+  void Keep() { kept_ = true; }
+
+ private:
+  char drive_;
+  std::int64_t charged_ = 0;
+  bool kept_ = false;
+};
+
 DWORD SetCopyMetadata(int folder_fd, const char* name, DWORD attributes, const timespec& mtime) {
   const timespec times[2] = {{0, UTIME_OMIT}, mtime};
   if (::utimensat(folder_fd, name, times, AT_SYMLINK_NOFOLLOW) != 0)
@@ -109,6 +135,10 @@ DWORD CopyFileImpl(LPCSTR existing, LPCSTR target, BOOL fail_if_exists) {
 
   const DWORD attributes =
       ReadDosAttributes(from.folder.get(), from.leaf.c_str(), false) | FILE_ATTRIBUTE_ARCHIVE;
+  const DWORD injected = TakeCopyFault();
+  // The drive is charged what the copy adds: its size less what the replaced file held.
+  const std::int64_t replaced = to.exists ? static_cast<std::int64_t>(to.st.st_size) : 0;
+  CopyCharge charge(to.drive);
   TemporaryFile temp(to.folder.get(), TemporaryName());
   bool hive_copied = false;
   DWORD hive_error = ERROR_SUCCESS;
@@ -117,17 +147,28 @@ DWORD CopyFileImpl(LPCSTR existing, LPCSTR target, BOOL fail_if_exists) {
     hive_copied = true;
   }
   struct stat source_st = from.st;
-  if (!hive_copied) {
+  struct stat copy_st {};
+  if (hive_copied) {
+    if (::fstatat(to.folder.get(), temp.name().c_str(), &copy_st, AT_SYMLINK_NOFOLLOW) != 0)
+      return Win32ErrorFromErrno(errno);
+  } else {
     UniqueFd in(::openat(from.folder.get(), from.leaf.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
     if (!in.valid()) return Win32ErrorFromErrno(errno);
     if (::fstat(in.get(), &source_st) != 0 || !S_ISREG(source_st.st_mode))
       return ERROR_ACCESS_DENIED;
+    error = charge.SetTotal(static_cast<std::int64_t>(source_st.st_size) - replaced);
+    if (error != ERROR_SUCCESS) return error;
     UniqueFd out(::openat(to.folder.get(), temp.name().c_str(),
                           O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
     if (!out.valid()) return Win32ErrorFromErrno(errno);
     error = CopyBlocks(in.get(), out.get());
     if (error != ERROR_SUCCESS) return error;
+    if (::fstat(out.get(), &copy_st) != 0) return Win32ErrorFromErrno(errno);
   }
+  // The source may have grown or shrunk while it was read.
+  error = charge.SetTotal(static_cast<std::int64_t>(copy_st.st_size) - replaced);
+  if (error != ERROR_SUCCESS) return error;
+  if (injected != ERROR_SUCCESS) return injected;
   error = SetCopyMetadata(to.folder.get(), temp.name().c_str(), attributes, source_st.st_mtim);
   if (error != ERROR_SUCCESS) return error;
 
@@ -140,6 +181,7 @@ DWORD CopyFileImpl(LPCSTR existing, LPCSTR target, BOOL fail_if_exists) {
     return errno == EEXIST ? ERROR_FILE_EXISTS : Win32ErrorFromErrno(errno);
   }
   temp.Commit();
+  charge.Keep();
   return ERROR_SUCCESS;
 }
 

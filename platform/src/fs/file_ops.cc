@@ -7,6 +7,7 @@
 
 #include "core/api.h"
 #include "fs/api_support.h"
+#include "fs/capacity.h"
 #include "fs/dos_attributes.h"
 #include "fs/host_calls.h"
 #include "registry/storage_hooks.h"
@@ -25,6 +26,7 @@ W98API BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
   BeforeHiveReplaced(where.host);
   if (::unlinkat(where.folder.get(), where.leaf.c_str(), 0) != 0)
     return FailWith(Win32ErrorFromErrno(errno));
+  ChargeDrive(where.drive, -static_cast<std::int64_t>(where.st.st_size));
   return TRUE;
 }
 

@@ -2,7 +2,17 @@
 // nothing behind.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/inotify.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "core/machine.h"
 
 #include "fs_test_support.h"
 #include "temp_machine.h"
@@ -89,6 +99,77 @@ TEST_F(CopyTest, CopiesEmptyFilesAndReplacesLargerOnes) {
   ASSERT_TRUE(CopyFileA("C:\\empty.txt", "C:\\large.txt", FALSE));
   EXPECT_EQ(machine_.ReadFile("large.txt"), "");
   for (const std::string& name : HostEntries(machine_.OnC("")))
+    EXPECT_EQ(name.find(':'), std::string::npos) << "a temporary file was left: " << name;
+}
+
+// True once some process waits for a flock (a blocked request shows as "->" in /proc/locks).
+bool SomeoneWaitsForALock() {
+  std::ifstream locks("/proc/locks");
+  std::string line;
+  while (std::getline(locks, line))
+    if (line.find("->") != std::string::npos && line.find("FLOCK") != std::string::npos)
+      return true;
+  return false;
+}
+
+TEST_F(CopyTest, AThreadStoppedBetweenBlocksLeavesNoPartialTarget) {
+  machine_.WriteFile("big.bin", std::string(3 << 20, 'b'));  // a dozen blocks
+  // With a capacity, the copy takes the drive's usage lock before it writes anything. Holding
+  // that lock here parks the worker inside CopyFileA, where it can be suspended so that it
+  // stops at the first boundary between blocks.
+  ASSERT_TRUE(internal::Machine::Current()->WriteSetting("capacity", "C", "1000000000"));
+  const auto record = machine_.Root() / "run" / "capacity-C";
+  std::filesystem::create_directories(record.parent_path());
+  const int lock = ::open(record.c_str(), O_RDWR | O_CREAT, 0644);
+  ASSERT_GE(lock, 0);
+  ASSERT_EQ(::flock(lock, LOCK_EX), 0);
+  const int watch = ::inotify_init1(IN_NONBLOCK);
+  ASSERT_GE(::inotify_add_watch(watch, machine_.OnC("WINDOWS").c_str(),
+                                IN_CREATE | IN_DELETE | IN_MOVED_TO),
+            0);
+
+  HANDLE worker = CreateThread(
+      nullptr, 0,
+      [](LPVOID) -> DWORD {
+        return CopyFileA("C:\\big.bin", "C:\\WINDOWS\\big.cpy", FALSE) ? 1 : 2;
+      },
+      nullptr, 0, nullptr);
+  ASSERT_NE(worker, nullptr);
+  const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (!SomeoneWaitsForALock() && std::chrono::steady_clock::now() < give_up)
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  ASSERT_TRUE(SomeoneWaitsForALock()) << "the copy never reached the drive's lock";
+  EXPECT_EQ(SuspendThread(worker), 0u);
+  ::flock(lock, LOCK_UN);
+  ::close(lock);
+  // The worker now copies one block and parks; stopping it must undo the copy.
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_TRUE(TerminateThread(worker, 77));
+  ResumeThread(worker);
+  EXPECT_EQ(WaitForSingleObject(worker, 20000), static_cast<DWORD>(WAIT_OBJECT_0));
+  DWORD code = 0;
+  EXPECT_TRUE(GetExitCodeThread(worker, &code));
+  EXPECT_EQ(code, 77u) << "the copy should have been stopped, not finished";
+  CloseHandle(worker);
+
+  EXPECT_FALSE(std::filesystem::exists(machine_.OnC("WINDOWS/big.cpy")));
+  bool temp_made = false, temp_removed = false;
+  alignas(inotify_event) char events[8192];
+  const ssize_t n = ::read(watch, events, sizeof events);
+  for (ssize_t at = 0; at < n;) {
+    const auto* e = reinterpret_cast<const inotify_event*>(events + at);
+    const std::string name = e->len ? e->name : "";
+    if (name.find(':') != std::string::npos) {
+      temp_made |= (e->mask & IN_CREATE) != 0;
+      temp_removed |= (e->mask & IN_DELETE) != 0;
+    }
+    EXPECT_FALSE((e->mask & IN_MOVED_TO) && name == "big.cpy");
+    at += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
+  }
+  ::close(watch);
+  EXPECT_TRUE(temp_made) << "the copy was to be stopped while it wrote";
+  EXPECT_TRUE(temp_removed);
+  for (const std::string& name : HostEntries(machine_.OnC("WINDOWS")))
     EXPECT_EQ(name.find(':'), std::string::npos) << "a temporary file was left: " << name;
 }
 

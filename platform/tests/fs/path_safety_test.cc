@@ -5,6 +5,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 
@@ -88,6 +90,30 @@ TEST_F(PathSafetyTest, AFolderSwappedForALinkAfterResolutionIsNotFollowed) {
   // And a fresh resolution refuses the link.
   EXPECT_EQ(internal::LocateDosPath("C:\\work\\victim.txt", where),
             static_cast<DWORD>(ERROR_ACCESS_DENIED));
+}
+
+TEST_F(PathSafetyTest, HelperFilesOfTheRegistryStayOutOfSight) {
+  machine_.WriteFile("WINDOWS/USER.DAT-journal", "journal");
+  for (const char* path : {"C:\\WINDOWS\\USER.DAT-journal", "C:\\windows\\user.dat-JOURNAL"}) {
+    SCOPED_TRACE(path);
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(GetFileAttributesA(path), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    errno = 0;
+    EXPECT_EQ(_open(path, _O_RDONLY), -1);
+    EXPECT_EQ(errno, ENOENT);
+    errno = 0;
+    EXPECT_EQ(_open(path, _O_WRONLY | _O_CREAT | _O_TRUNC, _S_IWRITE), -1);
+    EXPECT_EQ(errno, EACCES);
+    EXPECT_FALSE(DeleteFileA(path));
+    EXPECT_FALSE(CopyFileA("C:\\WINDOWS\\WIN.INI", path, FALSE));
+  }
+  const auto names = FindNames("C:\\WINDOWS\\*");
+  EXPECT_EQ(std::count(names.begin(), names.end(), "USER.DAT-journal"), 0);
+  std::ifstream in(machine_.OnC("WINDOWS/USER.DAT-journal"));
+  std::string content;
+  std::getline(in, content);
+  EXPECT_EQ(content, "journal");
 }
 
 TEST_F(PathSafetyTest, ResolvesAliasesAndCaseButKeepsTheGivenSpellingForNewNames) {
