@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <mutex>
 #include <thread>
@@ -191,6 +192,7 @@ TEST(StopEverywhere, EachStopIsReportedAndCleanedUp) {
   std::sort(points.begin(), points.end());
   points.erase(std::unique(points.begin(), points.end()), points.end());
   const std::vector<std::string> labels = g_labels;
+  std::printf("stopping the save at %zu of its %ld calls\n", points.size(), total);
   for (const long stop_at : points) {
     SCOPED_TRACE("stopped at call " + std::to_string(stop_at) + " of " + std::to_string(total) +
                  ": " + labels[static_cast<size_t>(stop_at - 1)]);
