@@ -9,3 +9,7 @@ export W98_MACHINE=$machine
 echo
 echo "Drive C: of the demo machine ($machine/c):"
 (cd "$machine/c" && find . -mindepth 1 | sed 's|^\./|  C:\\|; s|/|\\|g' | sort)
+echo
+echo "Machine clock: $("$bin/w98" date)"
+echo "Version resource of C:\\WINDOWS\\SYSTEM\\KERNEL32.DLL:"
+"$bin/w98" version 'C:\WINDOWS\SYSTEM\KERNEL32.DLL' | sed 's/^/  /'

@@ -199,7 +199,8 @@ W98API void WINAPI ExitThread(DWORD dwExitCode);
 W98API DWORD WINAPI GetCurrentThreadId(void);
 W98API HANDLE WINAPI GetCurrentThread(void);
 W98API void WINAPI Sleep(DWORD dwMilliseconds);
-/* Waits on a thread, process or mutex handle. */
+/* Waits on a thread, process or mutex handle. Sleep and WaitForSingleObject end at once when
+ * the calling thread is terminated (see <w98/thread.h>). */
 W98API DWORD WINAPI WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds);
 
 /* A named mutex is one object for the whole machine, across processes; names are
@@ -227,8 +228,9 @@ W98API SIZE_T WINAPI GlobalSize(HGLOBAL hMem);
 
 /* ---- Modules ----------------------------------------------------------------------------- */
 
-/* "name.dll" loads the shared library "libname.so", searched in the calling program's own
- * folder first. */
+/* "name.dll" loads the shared library "libname.so" (name in lower case), searched in the
+ * calling program's own host folder first, then in the machine's host program folder.
+ * ERROR_MOD_NOT_FOUND when neither has it. GetProcAddress finds exports by name only. */
 W98API HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName);
 W98API FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName);
 W98API BOOL WINAPI FreeLibrary(HMODULE hLibModule);
@@ -270,10 +272,15 @@ typedef struct _PROCESS_INFORMATION {
   DWORD dwThreadId;
 } PROCESS_INFORMATION, *LPPROCESS_INFORMATION;
 
-/* Starts a program of the machine: its stub on a drive names the host program to run (see
- * <w98/w98.h>). Resolved by path, by the folders Windows searches (the caller's folder,
- * C:\WINDOWS, C:\WINDOWS\SYSTEM, C:\WINDOWS\COMMAND) and by the missing extension. A program
- * without a stub fails with ERROR_FILE_NOT_FOUND. The caller closes both returned handles. */
+/* Starts a program of the machine: its stub on a drive names the host program to run.
+ * Resolved by path (an unquoted name with blanks is tried at each blank), by the folders
+ * Windows searches (the caller's folder, the current folder, C:\WINDOWS\SYSTEM, C:\WINDOWS,
+ * C:\WINDOWS\COMMAND) and by the missing extension (.EXE, .COM, .BAT; a batch file runs as
+ * "C:\COMMAND.COM /C file args"). No such file: ERROR_FILE_NOT_FOUND; a file that is not a
+ * program stub: ERROR_BAD_EXE_FORMAT. How the command line, current folder and machine reach
+ * the program: <w98/session.h>. The registry is flushed first, so the program sees every
+ * write made before it started. hProcess and hThread are both signalled when the program ends
+ * (dwThreadId equals dwProcessId); the caller closes both. */
 W98API BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine,
                                   LPSECURITY_ATTRIBUTES lpProcessAttributes,
                                   LPSECURITY_ATTRIBUTES lpThreadAttributes,
@@ -281,10 +288,14 @@ W98API BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine,
                                   LPVOID lpEnvironment, LPCSTR lpCurrentDirectory,
                                   LPSTARTUPINFOA lpStartupInfo,
                                   LPPROCESS_INFORMATION lpProcessInformation);
-/* STILL_ACTIVE while the process runs, then its exit code. */
+/* STILL_ACTIVE while the process runs, then its exit code (the full 32 bits when it ended with
+ * ExitProcess; 128 + the signal number when the host ended it with a signal). */
 W98API BOOL WINAPI GetExitCodeProcess(HANDLE hProcess, LPDWORD lpExitCode);
 W98API DWORD WINAPI GetCurrentProcessId(void);
+/* Flushes the registry and ends the process at once (other threads run no further). */
 W98API void WINAPI ExitProcess(UINT uExitCode);
+/* The Windows command line the program was started with (see <w98/session.h>); for a program
+ * started some other way, its host arguments quoted as the C runtime reads them. */
 W98API LPSTR WINAPI GetCommandLineA(void);
 
 W98_END_DECLS

@@ -158,6 +158,8 @@ W98API LRESULT WINAPI CallWindowProcA(WNDPROC lpPrevWndFunc, HWND hWnd, UINT Msg
                                       LPARAM lParam);
 /* True for a window of any process of the machine that still exists. */
 W98API BOOL WINAPI IsWindow(HWND hWnd);
+/* The window's own thread asks its procedure (WM_GETTEXT); any other thread or process reads
+ * the caption the machine keeps, and never waits for the owner. */
 W98API int WINAPI GetWindowTextA(HWND hWnd, LPSTR lpString, int nMaxCount);
 W98API BOOL WINAPI SetWindowTextA(HWND hWnd, LPCSTR lpString);
 /* GWL_WNDPROC replaces the window procedure of a window of the calling process and returns
@@ -167,9 +169,13 @@ W98API LONG_PTR WINAPI GetWindowLongA(HWND hWnd, int nIndex);
 W98API DWORD WINAPI GetWindowThreadProcessId(HWND hWnd, LPDWORD lpdwProcessId);
 
 /* On the owner thread a direct call. From another thread or process the message is queued to
- * the owner thread and the sender waits until the window procedure has returned (WM_COPYDATA
- * carries its data along). */
+ * the owner thread and the sender waits until the window procedure has returned, running the
+ * messages sent to its own thread meanwhile. Between processes WM_COPYDATA carries its cbData
+ * bytes, WM_SETTEXT its text and WM_GETTEXT its answer; any other lParam travels as a number.
+ * A gone window: 0 with ERROR_INVALID_WINDOW_HANDLE. */
 W98API LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
+/* Messages that point into the sender's memory (WM_COPYDATA, WM_SETTEXT, WM_GETTEXT ...)
+ * cannot be posted: FALSE with ERROR_MESSAGE_SYNC_ONLY. hWnd NULL posts to the calling thread. */
 W98API BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 W98API BOOL WINAPI PostThreadMessageA(DWORD idThread, UINT Msg, WPARAM wParam, LPARAM lParam);
 /* FALSE on WM_QUIT, -1 on error. */
@@ -195,9 +201,13 @@ W98API BOOL WINAPI IsIconic(HWND hWnd);
 W98API BOOL WINAPI IsZoomed(HWND hWnd);
 W98API BOOL WINAPI IsWindowVisible(HWND hWnd);
 
-/* Asks every top-level window of the machine with WM_QUERYENDSESSION (unless EWX_FORCE), then
- * sends WM_ENDSESSION, ends the machine's programs, flushes the registry and hands over to the
- * machine's restart. Returns once the shutdown has begun; FALSE when a window refused. */
+/* Asks every top-level window of the machine with WM_QUERYENDSESSION, then sends WM_ENDSESSION
+ * (TRUE); with EWX_FORCE neither is sent. A window answering 0 keeps the session: the windows
+ * that agreed get WM_ENDSESSION (FALSE) and the call returns FALSE with ERROR_CANCELLED. A
+ * window that does not answer within 5 seconds does not hold the session up. Then ends the
+ * machine's programs (its process table; the calling process itself is left), flushes the
+ * registry and, with EWX_REBOOT, starts the machine's restart (`w98 restart`, see
+ * <w98/session.h>), which outlives the caller. Returns TRUE once the restart has begun. */
 W98API BOOL WINAPI ExitWindowsEx(UINT uFlags, DWORD dwReserved);
 
 W98_END_DECLS

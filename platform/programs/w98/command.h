@@ -14,9 +14,9 @@ using Args = std::vector<std::string>;
 using CommandFn = int (*)(const Args& args);
 
 struct Command {
-  const char* name;   // "init"
-  const char* usage;  // "w98 init DIR  creates a blank Windows 98 machine"
-  bool needs_machine; // the command works on a selected machine
+  const char* name;    // "init"
+  const char* usage;   // "w98 init DIR  creates a blank Windows 98 machine"
+  bool needs_machine;  // the command works on a selected machine
   CommandFn run;
 };
 
@@ -34,8 +34,8 @@ std::string SelfFolder();
 
 #define W98_TOOL_COMMAND_CAT2(a, b) a##b
 #define W98_TOOL_COMMAND_CAT(a, b) W98_TOOL_COMMAND_CAT2(a, b)
-#define W98_TOOL_COMMAND(name, usage, needs_machine, fn)                              \
-  static const bool W98_TOOL_COMMAND_CAT(registered_, __LINE__) =                    \
+#define W98_TOOL_COMMAND(name, usage, needs_machine, fn)          \
+  static const bool W98_TOOL_COMMAND_CAT(registered_, __LINE__) = \
       ::w98tool::RegisterCommand(::w98tool::Command{name, usage, needs_machine, fn})
 
 #endif  // W98_PROGRAMS_W98_COMMAND_H

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/machine.h"
+#include "fs/dos_attributes.h"
 #include "registry/hive_init.h"
 #include "time/time_zone.h"
 #include "version/pe_writer.h"
@@ -193,11 +194,11 @@ bool WriteHostFile(const fs::path& path, const std::string& bytes) {
   return static_cast<bool>(out);
 }
 
-// DOS attributes in the file's "user.DOSATTRIB" record ("0x" and two upper-case hex digits).
+// DOS attributes in the file's attribute record (the machine is not selected yet, so the
+// record is written by host path).
 bool SetDosAttributes(const fs::path& path, DWORD bits) {
-  char value[8];
-  std::snprintf(value, sizeof value, "0x%02X", static_cast<unsigned>(bits & 0x27));
-  return ::setxattr(path.c_str(), "user.DOSATTRIB", value, 4, 0) == 0;
+  const std::string value = internal::EncodeDosAttributes(bits);
+  return ::setxattr(path.c_str(), internal::kDosAttributeName, value.data(), value.size(), 0) == 0;
 }
 
 bool SetWriteTime(const fs::path& path, std::int64_t utc) {

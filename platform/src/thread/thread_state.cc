@@ -6,6 +6,7 @@
 #include <exception>
 #include <unordered_map>
 
+#include "core/api.h"
 #include "thread/mutex.h"
 #include "w98/thread.h"
 #include "w98/winbase.h"
@@ -288,11 +289,13 @@ std::shared_ptr<ThreadState> ThreadFromHandle(HANDLE handle) {
 }
 
 void EnterCall() {
+  if (HeldLockScope::Active()) return;  // a nested call of a call that holds a lock
   ThreadState* self = t_current;
   if (self != nullptr && self->NeedsAttention()) self->CheckPoint(true);
 }
 
 void EnterReleaseCall() {
+  if (HeldLockScope::Active()) return;
   ThreadState* self = t_current;
   if (self != nullptr && self->NeedsAttention()) self->CheckPoint(false);
 }

@@ -34,6 +34,10 @@ bool Answer::Await(const std::function<bool()>& cancel, const Deadline& deadline
     }
     if (parked != ParkResult::kTerminated) continue;
     if (!cancel()) {
+      // The receiver is running the message. The dying thread takes no more sent messages (so
+      // a receiver that sends back is answered at once instead of waiting for it), and waits
+      // until the receiver is done with whatever the message points to.
+      if (own_queue) own_queue->Close();
       std::unique_lock<std::mutex> lock(mutex_);
       done_cv_.wait(lock, [this] { return done_; });
     }

@@ -1,7 +1,6 @@
 // w98 init: a blank Windows 98 machine with its start-up files, settings files, versioned
 // system files and program stubs; clear errors for folders that cannot take a machine.
 #include <sys/stat.h>
-#include <sys/xattr.h>
 
 #include <gtest/gtest.h>
 
@@ -10,6 +9,7 @@
 #include "version_testing.h"
 #include "w98/time.h"
 #include "w98/w98.h"
+#include "w98/windows.h"
 
 namespace w98::testing {
 namespace {
@@ -31,12 +31,6 @@ class ScratchFolder {
  private:
   fs::path path_;
 };
-
-std::string DosAttributes(const fs::path& p) {
-  char value[16] = {};
-  const ssize_t n = ::getxattr(p.c_str(), "user.DOSATTRIB", value, sizeof value - 1);
-  return n < 0 ? "none" : std::string(value, static_cast<size_t>(n));
-}
 
 TEST(W98Init, CreatesABlankWindows98Machine) {
   ScratchFolder scratch;
@@ -72,8 +66,10 @@ TEST(W98Init, CreatesABlankWindows98Machine) {
   EXPECT_EQ(doc.Get("Options", "BootGUI").value_or("?"), "1");
   EXPECT_NE(msdos.find("MSDOS.SYS needs to be >1024 bytes"), std::string::npos);
   EXPECT_NE(msdos.find(";" + std::string(69, 'x') + "s\r\n"), std::string::npos);
-  EXPECT_EQ(DosAttributes(root / "c/MSDOS.SYS"), "0x07");
-  EXPECT_EQ(DosAttributes(root / "c/AUTOEXEC.BAT"), "0x20");
+  EXPECT_EQ(
+      GetFileAttributesA("C:\\MSDOS.SYS"),
+      static_cast<DWORD>(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
+  EXPECT_EQ(GetFileAttributesA("C:\\AUTOEXEC.BAT"), static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE));
 
   const auto system_ini = internal::IniDocument::Parse(Slurp(root / "c/WINDOWS/SYSTEM.INI"));
   EXPECT_EQ(system_ini.Get("boot", "shell").value_or("?"), "Explorer.exe");
@@ -165,6 +161,20 @@ TEST(W98Tool, NamesTheProblemWithTheMachineItWasGiven) {
     EXPECT_NE(run.exit_code, 0) << c.message;
     EXPECT_NE(run.err.find(c.message), std::string::npos) << "stderr: " << run.err;
   }
+}
+
+TEST(W98Version, ShowsTheVersionResourceOfAFileOfTheMachine) {
+  TempMachine machine;
+  const std::string root = machine.Root().string();
+  ProgramRun run = RunProgram("w98", {"version", "c:\\windows\\system\\user.exe"}, root);
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+  EXPECT_NE(run.out.find("File version:    4.10.0.1998\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("Language:        0409, code page 1252\n"), std::string::npos);
+  EXPECT_NE(run.out.find("FileVersion:     4.10.1998\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("OriginalFilename: USER.EXE\n"), std::string::npos) << run.out;
+  run = RunProgram("w98", {"version", "C:\\AUTOEXEC.BAT"}, root);
+  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_NE(run.err.find("C:\\AUTOEXEC.BAT: no version information"), std::string::npos) << run.err;
 }
 
 }  // namespace

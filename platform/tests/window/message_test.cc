@@ -206,6 +206,61 @@ TEST(MessageTest, TerminationStopsSendersAndReceiversThatWait) {
   DestroyWindow(hwnd);
 }
 
+// A sender terminated while the receiver runs its message waits for the window procedure to
+// finish; a receiver that then sends back to the dying sender is answered at once instead of
+// waiting for ever.
+TEST(MessageTest, TerminatedSenderDoesNotDeadlockAReceiverThatSendsBack) {
+  static std::atomic<int> s_stage;
+  static std::atomic<HWND> s_sender_window, s_slow;
+  static std::atomic<LRESULT> s_nested;
+  s_stage = 0;
+  s_sender_window = nullptr;
+  s_slow = nullptr;
+  s_nested = -1;
+  HANDLE receiver = CreateThread(
+      nullptr, 0,
+      [](LPVOID) -> DWORD {
+        WNDCLASSA wc{};
+        wc.lpfnWndProc = [](HWND hwnd, UINT msg, WPARAM w, LPARAM l) -> LRESULT {
+          if (msg != WM_USER + 7) return DefWindowProcA(hwnd, msg, w, l);
+          s_stage = 1;  // running: the test now terminates the sender
+          while (s_stage != 2) Sleep(1);
+          s_nested = SendMessageA(s_sender_window, kAdd, 1, 1);
+          return 5;
+        };
+        wc.lpszClassName = "SlowReceiver";
+        RegisterClassA(&wc);
+        s_slow = CreateWindowExA(0, "SlowReceiver", "", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr,
+                                 nullptr);
+        MSG msg;
+        while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
+        DestroyWindow(s_slow);
+        return 0;
+      },
+      nullptr, 0, nullptr);
+  while (s_slow.load() == nullptr) Sleep(1);
+  HANDLE sender = CreateThread(
+      nullptr, 0,
+      [](LPVOID) -> DWORD {
+        s_sender_window = MakeWindow();
+        return static_cast<DWORD>(SendMessageA(s_slow, WM_USER + 7, 0, 0));
+      },
+      nullptr, 0, nullptr);
+  while (s_stage != 1) Sleep(1);
+  EXPECT_TRUE(TerminateThread(sender, 9));
+  s_stage = 2;
+  EXPECT_EQ(WaitForSingleObject(sender, 10000), static_cast<DWORD>(WAIT_OBJECT_0));
+  DWORD code = 0;
+  GetExitCodeThread(sender, &code);
+  EXPECT_EQ(code, 9u);
+  for (int i = 0; i < 10000 && s_nested == -1; ++i) Sleep(1);
+  EXPECT_EQ(s_nested.load(), 0) << "the receiver's send to the dying sender was not answered";
+  PostThreadMessageA(GetWindowThreadProcessId(s_slow, nullptr), WM_QUIT, 0, 0);
+  EXPECT_EQ(WaitForSingleObject(receiver, 10000), static_cast<DWORD>(WAIT_OBJECT_0));
+  CloseHandle(sender);
+  CloseHandle(receiver);
+}
+
 TEST(MessageTest, DescriptorIsReadableWhileAMessageWaits) {
   HWND hwnd = MakeWindow();
   const int fd = w98::MessageQueueDescriptor();

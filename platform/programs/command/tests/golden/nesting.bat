@@ -1,0 +1,4 @@
+@echo off
+CALL C:\TEST\LOOP.BAT
+C:\COMMAND.COM /C C:\TEST\SELF.BAT
+ECHO survived
