@@ -1,4 +1,6 @@
-// w98's own extensions beside the Win32 subset: machines, program stubs, thread termination.
+// w98's own extensions beside the Win32 subset: machines and program stubs, message queues and
+// window state for UI toolkits, how programs are started and the machine restarts, thread
+// termination.
 #ifndef W98_W98_H
 #define W98_W98_H
 

@@ -171,7 +171,7 @@ TEST_F(ProcessTest, ConcurrentWritersNeverLoseEachOthersValues) {
   HKEY key = nullptr;
   ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Shared", &key), ERROR_SUCCESS);
   for (DWORD i = 0; i < 400; ++i) {
-    const std::string name = "p" + std::to_string(i);
+    const std::string name = std::string("p") + std::to_string(i);
     RegSetValueExA(key, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&i), 4);
     if (i % 50 == 0) RegFlushKey(key);
   }
@@ -196,7 +196,8 @@ TEST_F(ProcessTest, ConcurrentWritersNeverLoseEachOthersValues) {
 
 TEST_F(ProcessTest, KilledWriterLeavesAHiveWithAPrefixOfItsWrites) {
   for (int round = 0; round < 6; ++round) {
-    const std::string key = "Software\\Kill" + std::to_string(round);
+    const std::string leaf = std::string("Kill") + std::to_string(round);
+    const std::string key = "Software\\" + leaf;
     Child child({"count", key, "v", "0", "0"});
     DWORD v = 0;
     ASSERT_TRUE(Eventually([&] { return ReadDword(key.c_str(), "v100", &v); }));
@@ -204,11 +205,11 @@ TEST_F(ProcessTest, KilledWriterLeavesAHiveWithAPrefixOfItsWrites) {
     child.Kill();
     EXPECT_EQ(child.Wait(), 128 + SIGKILL);
     // Opening the hive finishes (rolls back) a commit that the kill cut short.
-    const auto values = ValuesInFile(UserDat(), {"Software", "Kill" + std::to_string(round)});
+    const auto values = ValuesInFile(UserDat(), {"Software", leaf});
     EXPECT_EQ(IntegrityOf(UserDat()), "ok");
     ASSERT_GE(values.size(), 101u);
     for (DWORD i = 0; i < values.size(); ++i) {
-      auto it = values.find("v" + std::to_string(i));
+      auto it = values.find(std::string("v") + std::to_string(i));
       ASSERT_NE(it, values.end()) << "hole at v" << i << " of " << values.size();
       EXPECT_EQ(it->second, i);
     }
@@ -219,7 +220,7 @@ TEST_F(ProcessTest, KilledWriterLeavesAHiveWithAPrefixOfItsWrites) {
 void ExpectConsistentCopies(const std::filesystem::path& hive, const std::filesystem::path& dir) {
   int checked = 0;
   for (int i = 0; i < 15; ++i) {
-    const auto copy = dir / ("copy" + std::to_string(i) + ".dat");
+    const auto copy = dir / (std::string("copy") + std::to_string(i) + ".dat");
     DWORD error = 12345;
     ASSERT_TRUE(w98::internal::CopyHiveConsistently(hive, copy, &error));
     ASSERT_EQ(error, 0u);

@@ -2,6 +2,7 @@
 // or overwritten as Windows 98 does, names without regard to case, trees and handles.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -278,8 +279,9 @@ TEST_F(RegApiTest, WritesPersistAndHandlesWorkFromAnyThread) {
     threads.emplace_back([this, t] {
       for (int i = 0; i < 200; ++i) {
         const DWORD v = static_cast<DWORD>(t * 1000 + i);
-        const std::string name = "t" + std::to_string(t) + "_" + std::to_string(i);
-        RegSetValueExA(key_, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), 4);
+        char name[32];
+        std::snprintf(name, sizeof name, "t%d_%d", t, i);
+        RegSetValueExA(key_, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), 4);
       }
     });
   }

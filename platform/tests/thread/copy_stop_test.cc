@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "temp_machine.h"
+#include "thread_testing.h"
 #include "w98/windows.h"
 
 namespace {
@@ -68,23 +69,19 @@ class CopyStopTest : public ::testing::Test {
   }
 
   // Starts the copier and returns once its copy is under way (false if it finished first).
-  bool StartCaughtInCopy(Copier& copier, HANDLE* thread) {
-    *thread = CreateThread(nullptr, 0, Copier::Run, &copier, 0, nullptr);
+  bool StartCaughtInCopy(Copier& copier, HANDLE* thread, DWORD* id = nullptr) {
+    *thread = CreateThread(nullptr, 0, Copier::Run, &copier, 0, id);
     while (OutEntries().empty() && !copier.returned) {
     }
     return !copier.returned && OutBytes() < kSourceSize;
   }
 
-  // True when nothing more is written to C:\OUT for a while, once the block that was being
-  // copied when the worker was suspended is done (which takes long on a busy machine).
-  bool Held() {
-    off_t before = OutBytes();
-    for (int i = 0; i < 40; ++i) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(25));
-      const off_t now = OutBytes();
-      if (now == before) break;
-      before = now;
-    }
+  // True when the worker sleeps where a suspended thread waits and nothing more is written to
+  // C:\OUT for a while (the block being copied when it was suspended may take long to finish
+  // on a busy machine).
+  bool Held(DWORD thread_id) {
+    w98::testing::WaitUntilAsleep(thread_id);
+    const off_t before = OutBytes();
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     return OutBytes() == before && before < kSourceSize;
   }
@@ -95,13 +92,14 @@ class CopyStopTest : public ::testing::Test {
 TEST_F(CopyStopTest, SuspendedWorkerStaysSuspendedInsideTheCopyUntilResumed) {
   Copier copier;
   HANDLE thread;
-  const bool caught = StartCaughtInCopy(copier, &thread);
+  DWORD id = 0;
+  const bool caught = StartCaughtInCopy(copier, &thread, &id);
   ASSERT_EQ(SuspendThread(thread), 0u);
   if (!caught) GTEST_SKIP() << "the copy ended before it could be caught";
   ASSERT_EQ(SuspendThread(thread), 1u);
-  EXPECT_TRUE(Held());
+  EXPECT_TRUE(Held(id));
   EXPECT_EQ(ResumeThread(thread), 2u);
-  EXPECT_TRUE(Held()) << "suspended twice and resumed once";
+  EXPECT_TRUE(Held(id)) << "suspended twice and resumed once";
   EXPECT_FALSE(copier.returned);
   EXPECT_EQ(ResumeThread(thread), 1u);
   EXPECT_EQ(WaitForSingleObject(thread, 60000), static_cast<DWORD>(WAIT_OBJECT_0));

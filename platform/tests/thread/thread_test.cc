@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "thread_testing.h"
 #include "w98/w98.h"
 #include "w98/windows.h"
 
@@ -28,6 +29,7 @@ struct Spinner {
   std::atomic<bool> unwound{false};
   std::atomic<bool> swallowed_by_std_catch{false};
   std::atomic<bool> stop{false};
+  DWORD id = 0;
 
   static DWORD WINAPI Run(LPVOID p) {
     auto* self = static_cast<Spinner*>(p);
@@ -47,10 +49,10 @@ struct Spinner {
     return 7;
   }
 
-  // True when the counter stands still for a while (the worker is held). A call in progress
-  // when the worker was suspended may still count once, so the first look waits a little.
+  // True when the worker sleeps where a suspended thread waits and its counter stands still
+  // for a while.
   bool Held() const {
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    w98::testing::WaitUntilAsleep(id);
     const long before = calls.load();
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
     return calls.load() == before;
@@ -59,10 +61,10 @@ struct Spinner {
 
 TEST(ThreadTest, SuspendCountsFollowWindows) {
   Spinner spinner;
-  DWORD id = 0xdeadbeef;
-  HANDLE thread = CreateThread(nullptr, 0, Spinner::Run, &spinner, CREATE_SUSPENDED, &id);
+  spinner.id = 0xdeadbeef;
+  HANDLE thread = CreateThread(nullptr, 0, Spinner::Run, &spinner, CREATE_SUSPENDED, &spinner.id);
   ASSERT_NE(thread, nullptr);
-  EXPECT_NE(id, 0xdeadbeefu);
+  EXPECT_NE(spinner.id, 0xdeadbeefu);
   EXPECT_TRUE(spinner.Held()) << "a thread created suspended ran";
   EXPECT_EQ(spinner.calls.load(), 0);
 
@@ -76,7 +78,8 @@ TEST(ThreadTest, SuspendCountsFollowWindows) {
   EXPECT_EQ(ResumeThread(thread), 2u);
   EXPECT_TRUE(spinner.Held()) << "suspended twice and resumed once must stay suspended";
   EXPECT_EQ(ResumeThread(thread), 1u);
-  EXPECT_TRUE(Eventually([&] { return !spinner.Held(); }));
+  const long held_at = spinner.calls.load();
+  EXPECT_TRUE(Eventually([&] { return spinner.calls.load() > held_at; }));
 
   // The count stops at MAXIMUM_SUSPEND_COUNT; the failed call leaves it unchanged.
   for (DWORD i = 0; i < MAXIMUM_SUSPEND_COUNT; ++i) ASSERT_EQ(SuspendThread(thread), i);
