@@ -273,6 +273,7 @@ class FolderCache {
 };
 
 FolderCache* g_cache = nullptr;
+FolderCache* g_abandoned_cache = nullptr;  // the parent's, in a forked child: its lock may be held
 std::once_flag g_cache_once;
 
 FolderCache& Cache() {
@@ -283,6 +284,7 @@ FolderCache& Cache() {
     // events meant for the other), nor a lock another thread may have held at the fork.
     ::pthread_atfork(nullptr, nullptr, [] {
       g_cache->AbandonAfterFork();
+      g_abandoned_cache = g_cache;
       g_cache = new FolderCache;
     });
   });
