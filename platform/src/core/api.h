@@ -13,21 +13,6 @@ namespace w98::internal {
 void EnterCall();
 void EnterReleaseCall();
 
-// Marks the calling thread, for the object's life, as inside a w98 call that holds a lock of
-// its own (a host file lock, say) while it uses other w98 calls: those nested calls neither
-// pause nor stop the thread, so the lock is never left held by a suspended thread. Nests.
-class HeldLockScope {
- public:
-  HeldLockScope() { ++depth_; }
-  ~HeldLockScope() { --depth_; }
-  HeldLockScope(const HeldLockScope&) = delete;
-  HeldLockScope& operator=(const HeldLockScope&) = delete;
-  static bool Active() { return depth_ > 0; }
-
- private:
-  static inline thread_local int depth_ = 0;
-};
-
 }  // namespace w98::internal
 
 #endif  // W98_SRC_CORE_API_H

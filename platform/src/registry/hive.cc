@@ -77,6 +77,10 @@ struct Hive::Batch {
 Hive::Hive(std::filesystem::path file)
     : file_path_(std::move(file)), root_(std::make_shared<RegKey>()) {}
 
+Hive::~Hive() {
+  if (pending_since_.load() != 0) Commit();
+}
+
 std::filesystem::path Hive::File() const {
   std::lock_guard<std::mutex> lock(const_cast<std::mutex&>(file_mutex_));
   return file_path_;

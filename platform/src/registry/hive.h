@@ -34,6 +34,8 @@ namespace w98::internal {
 class Hive {
  public:
   explicit Hive(std::filesystem::path file);
+  // Commits what is still pending (nothing written is dropped silently).
+  ~Hive();
   Hive(const Hive&) = delete;
   Hive& operator=(const Hive&) = delete;
 

@@ -96,21 +96,31 @@ std::filesystem::path HivePathOf(const std::filesystem::path& root, HiveKind kin
 LONG MachineHive(HiveKind kind, std::shared_ptr<Hive>* out) {
   auto machine = Machine::Current();
   if (!machine) return ERROR_BADKEY;
+  State& s = Global();
+  const int generation = HiveSetGeneration();
+  const auto fits = [&](const std::shared_ptr<MachineRegistry>& reg) {
+    return reg && reg->root == machine->Root() && reg->generation == generation;
+  };
+  std::shared_ptr<MachineRegistry> reg;
   {
-    State& s = Global();
     std::lock_guard<std::mutex> lock(s.mutex);
-    const int generation = HiveSetGeneration();
-    if (!s.current || s.current->root != machine->Root() || s.current->generation != generation) {
-      if (s.current && s.current->generation != generation) s.handles.clear();
-      auto reg = std::make_shared<MachineRegistry>();
-      reg->root = machine->Root();
-      reg->generation = generation;
-      reg->hives[0] = OpenHive(HivePathOf(reg->root, HiveKind::kSystem));
-      reg->hives[1] = OpenHive(HivePathOf(reg->root, HiveKind::kUser));
-      s.current = std::move(reg);
-    }
-    *out = s.current->hives[kind == HiveKind::kSystem ? 0 : 1];
+    reg = s.current;
   }
+  if (!fits(reg)) {
+    // Opened outside the state's lock: hives take their own locks, which come after it.
+    auto fresh = std::make_shared<MachineRegistry>();
+    fresh->root = machine->Root();
+    fresh->generation = generation;
+    fresh->hives[0] = OpenHive(HivePathOf(fresh->root, HiveKind::kSystem));
+    fresh->hives[1] = OpenHive(HivePathOf(fresh->root, HiveKind::kUser));
+    std::lock_guard<std::mutex> lock(s.mutex);
+    if (!fits(s.current)) {
+      if (s.current && s.current->generation != generation) s.handles.clear();
+      s.current = std::move(fresh);
+    }
+    reg = s.current;
+  }
+  *out = reg->hives[kind == HiveKind::kSystem ? 0 : 1];
   return (*out)->Sync();
 }
 

@@ -289,13 +289,11 @@ std::shared_ptr<ThreadState> ThreadFromHandle(HANDLE handle) {
 }
 
 void EnterCall() {
-  if (HeldLockScope::Active()) return;  // a nested call of a call that holds a lock
   ThreadState* self = t_current;
   if (self != nullptr && self->NeedsAttention()) self->CheckPoint(true);
 }
 
 void EnterReleaseCall() {
-  if (HeldLockScope::Active()) return;
   ThreadState* self = t_current;
   if (self != nullptr && self->NeedsAttention()) self->CheckPoint(false);
 }

@@ -2,10 +2,12 @@
 // deletions, the Windows folder for bare names, and the file layer's rules (read-only files,
 // the archive bit).
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include <gtest/gtest.h>
 
+#include "core/machine.h"
 #include "temp_machine.h"
 #include "w98/windows.h"
 
@@ -99,6 +101,25 @@ TEST(WritePrivateProfileString, LeavesAReadOnlyFileAsItWas) {
             std::string::npos);
   EXPECT_EQ(after.size(), before.size() + std::strlen("Logo=0\r\n"));
   EXPECT_NE(after.find("xs\r\nLogo=0\r\n"), std::string::npos) << "appended after the padding";
+}
+
+TEST(WritePrivateProfileString, AFullDiskLeavesTheFileAsItWas) {
+  TempMachine machine;
+  ASSERT_TRUE(WritePrivateProfileStringA("snapshot", "latestss", "20240110.S01", "SSWIZARD.INI"));
+  const std::string before = machine.ReadFile("WINDOWS/SSWIZARD.INI");
+  std::uint64_t used = 0;
+  for (const auto& e : std::filesystem::recursive_directory_iterator(machine.OnC("")))
+    if (e.is_regular_file()) used += e.file_size();
+  ASSERT_TRUE(
+      internal::Machine::Current()->WriteSetting("capacity", "C", std::to_string(used + 40)));
+
+  SetLastError(0xdeadbeef);
+  EXPECT_FALSE(WritePrivateProfileStringA("snapshot", "comments", std::string(100, 'c').c_str(),
+                                          "SSWIZARD.INI"));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DISK_FULL));
+  EXPECT_EQ(machine.ReadFile("WINDOWS/SSWIZARD.INI"), before);
+  // What still fits is written.
+  EXPECT_TRUE(WritePrivateProfileStringA("snapshot", "DoSave", "0", "SSWIZARD.INI"));
 }
 
 TEST(WriteProfileString, WritesWinIni) {

@@ -61,19 +61,6 @@ TEST(VersionDamage, EveryTruncationOfEachKindIsHandled) {
   }
 }
 
-TEST(VersionDamage, TruncatedFilesOnTheMachineGiveSizeZero) {
-  TempMachine machine;
-  const std::string file = BuildExecutable(ExecutableKind::kPe32, SampleSpec("4.10.1998"));
-  const std::string tree = internal::BuildVersionTree(SampleSpec("4.10.1998"), false);
-  const size_t tree_end = file.find(tree) + tree.size();
-  for (size_t n : {size_t{0x40}, size_t{0x90}, size_t{0x200}, size_t{0x260}, tree_end - 1}) {
-    machine.WriteFile("CUT.DLL", file.substr(0, n));
-    SetLastError(0xdeadbeef);
-    EXPECT_EQ(GetFileVersionInfoSizeA("C:\\CUT.DLL", nullptr), 0u) << "cut at " << n;
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND)) << "cut at " << n;
-  }
-}
-
 TEST(VersionDamage, EveryByteDamagedIsHandled) {
   for (ExecutableKind kind : {ExecutableKind::kPe32, ExecutableKind::kPe64, ExecutableKind::kNe}) {
     const std::string file = BuildExecutable(kind, SampleSpec("4.10.1998"));

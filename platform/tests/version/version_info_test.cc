@@ -133,15 +133,16 @@ TEST(VersionInfo, FilesWithoutVersionInformationGiveSizeZero) {
   machine.WriteFile("EMPTY.DLL", "");
   machine.WriteFile("MZONLY.EXE", "MZ");
   machine.WriteFile("NORSRC.DLL", no_resources);
+  machine.WriteFile("CUT.DLL", pe.substr(0, pe.size() - 0x200 + 0x58 + 40));  // inside the tree
   machine.WriteFile("SUB/KEEP.TXT", "x");
   struct Case {
     const char* path;
     DWORD error;
   } cases[] = {
-      {"C:\\TEXT.TXT", ERROR_FILE_NOT_FOUND},    {"C:\\EMPTY.DLL", ERROR_FILE_NOT_FOUND},
-      {"C:\\MZONLY.EXE", ERROR_FILE_NOT_FOUND},  {"C:\\NORSRC.DLL", ERROR_FILE_NOT_FOUND},
-      {"C:\\MISSING.DLL", ERROR_FILE_NOT_FOUND}, {"C:\\NO\\SUCH.DLL", ERROR_PATH_NOT_FOUND},
-      {"C:\\SUB", ERROR_FILE_NOT_FOUND}};
+      {"C:\\TEXT.TXT", ERROR_FILE_NOT_FOUND},     {"C:\\EMPTY.DLL", ERROR_FILE_NOT_FOUND},
+      {"C:\\MZONLY.EXE", ERROR_FILE_NOT_FOUND},   {"C:\\NORSRC.DLL", ERROR_FILE_NOT_FOUND},
+      {"C:\\CUT.DLL", ERROR_FILE_NOT_FOUND},      {"C:\\MISSING.DLL", ERROR_FILE_NOT_FOUND},
+      {"C:\\NO\\SUCH.DLL", ERROR_PATH_NOT_FOUND}, {"C:\\SUB", ERROR_FILE_NOT_FOUND}};
   for (const Case& c : cases) {
     DWORD handle = 0xdeadbeef;
     SetLastError(0xdeadbeef);
