@@ -5,5 +5,5 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 cmake --preset release >/dev/null
-cmake --build --preset release --target engine_bench quillow_genmachine snapshot
+cmake --build --preset release --target engine_bench quillow_genmachine snapshot regedit
 exec build/release/bin/engine_bench "$@"
