@@ -7,7 +7,9 @@
 // DOS attributes from an extended attribute, names Windows cannot hold left out); the target
 // is to stay within twice its time.
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
 #include <sys/xattr.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -19,6 +21,7 @@
 
 #include "fs/folder_listing.h"
 #include "temp_machine.h"
+#include "w98/io.h"
 #include "w98/windows.h"
 
 namespace {
@@ -171,6 +174,44 @@ void BM_Host_FilesystemLoopWithXattr(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * kFiles);
 }
 BENCHMARK(BM_Host_FilesystemLoopWithXattr)->Unit(benchmark::kMillisecond);
+
+// Creating files one after another in one folder: each creation must first make sure that no
+// name differing only in case exists, in a folder that changes with every file.
+void BM_W98_CreateFilesInOneFolder(benchmark::State& state) {
+  BenchMachine::Get();
+  const int count = static_cast<int>(state.range(0));
+  static int round = 0;
+  for (auto _ : state) {
+    const std::string folder = "C:\\CREATE" + std::to_string(round++);
+    CreateDirectoryA(folder.c_str(), nullptr);
+    for (int i = 0; i < count; ++i) {
+      const std::string name = folder + "\\0000" + std::to_string(10000 + i) + ".98b";
+      const int fd = _open(name.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL, _S_IWRITE);
+      if (fd < 0) state.SkipWithError("create failed");
+      _close(fd);
+    }
+  }
+  state.SetItemsProcessed(state.iterations() * count);
+}
+BENCHMARK(BM_W98_CreateFilesInOneFolder)->Arg(2000)->Unit(benchmark::kMillisecond);
+
+void BM_Host_CreateFilesInOneFolder(benchmark::State& state) {
+  const auto base = BenchMachine::Get().Folder().parent_path();
+  const int count = static_cast<int>(state.range(0));
+  static int round = 0;
+  for (auto _ : state) {
+    const auto folder = base / ("HOSTCREATE" + std::to_string(round++));
+    std::filesystem::create_directory(folder);
+    for (int i = 0; i < count; ++i) {
+      const auto name = folder / ("0000" + std::to_string(10000 + i) + ".98b");
+      const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+      if (fd < 0) state.SkipWithError("create failed");
+      ::close(fd);
+    }
+  }
+  state.SetItemsProcessed(state.iterations() * count);
+}
+BENCHMARK(BM_Host_CreateFilesInOneFolder)->Arg(2000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

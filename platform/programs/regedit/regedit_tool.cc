@@ -1,10 +1,9 @@
 #include "regedit_tool.h"
 
-#include <fstream>
 #include <mutex>
-#include <sstream>
 
 #include "core/text.h"
+#include "fs/whole_file.h"
 #include "reg_script.h"
 #include "registry/hive.h"
 #include "registry/hive_set.h"
@@ -32,32 +31,18 @@ bool SwitchValue(const std::string& word, const char* name, std::string* value) 
 }
 
 bool ReadDosFile(const std::string& dos, std::string* bytes, std::string* error) {
-  const std::string host = w98::HostPathOf(dos);
-  std::ifstream in(host, std::ios::binary | std::ios::ate);
-  if (host.empty() || !in) {
+  if (w98::internal::ReadWholeFile(dos, *bytes) != ERROR_SUCCESS) {
     *error = "Cannot import " + dos + ": Error opening the file.";
-    return false;
-  }
-  const std::streamoff size = in.tellg();
-  bytes->resize(size > 0 ? static_cast<size_t>(size) : 0);
-  in.seekg(0);
-  in.read(bytes->data(), static_cast<std::streamsize>(bytes->size()));
-  if (!in) {
-    *error = "Cannot import " + dos + ": Error reading the file.";
     return false;
   }
   return true;
 }
 
 bool WriteDosFile(const std::string& dos, const std::string& bytes, std::string* error) {
-  const std::string host = w98::HostPathOf(dos);
-  if (!host.empty()) {
-    std::ofstream out(host, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    if (out) return true;
-  }
-  *error = "Cannot export " + dos + ": Error creating the file.";
+  const DWORD err = w98::internal::ReplaceWholeFile(dos, bytes);
+  if (err == ERROR_SUCCESS) return true;
+  *error = "Cannot export " + dos + ": Error " + (err == ERROR_DISK_FULL ? "writing" : "creating") +
+           " the file.";
   return false;
 }
 

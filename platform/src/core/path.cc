@@ -132,14 +132,12 @@ DWORD FindOnDisk(int dir_fd, const std::string& name, std::string& real, struct 
     return ERROR_SUCCESS;
   }
   if (errno != ENOENT) return Win32ErrorFromErrno(errno);
-  DWORD error = ERROR_SUCCESS;
-  auto listing = ListFolder(dir_fd, &error);
-  if (!listing) return error;
-  const FolderEntry* entry = listing->Find(name);
-  if (entry == nullptr) return ERROR_FILE_NOT_FOUND;
-  if (::fstatat(dir_fd, entry->name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+  FolderEntry entry;
+  const DWORD error = FindInFolder(dir_fd, name, entry, /*with_alias=*/false);
+  if (error != ERROR_SUCCESS) return error;
+  if (::fstatat(dir_fd, entry.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
     return Win32ErrorFromErrno(errno);
-  real = entry->name;
+  real = std::move(entry.name);
   return ERROR_SUCCESS;
 }
 
@@ -245,11 +243,12 @@ DWORD Locate(const DosPath& path, Location& out) {
     if (error != ERROR_SUCCESS) return error;
   }
 
-  std::filesystem::path host = root->machine->Root() / std::string(1, drive_folder);
+  std::string host = root->machine->Root().native();
+  (host += '/') += drive_folder;
   DosPath dos;
   dos.drive = path.drive;
   dos.parts = std::move(on_disk);
-  for (const std::string& part : dos.parts) host /= part;
+  for (const std::string& part : dos.parts) (host += '/') += part;
 
   if (path.parts.empty()) {
     if (::fstat(folder.get(), &out.st) != 0) return ERROR_PATH_NOT_FOUND;
@@ -281,7 +280,7 @@ DWORD Locate(const DosPath& path, Location& out) {
     out.st = {};
   }
   dos.parts.push_back(out.leaf);
-  host /= out.leaf;
+  (host += '/') += out.leaf;
   out.folder = std::move(folder);
   out.dos = dos.ToString();
   out.host = std::move(host);

@@ -24,14 +24,13 @@ namespace {
 
 class FindState final : public KernelObject {
  public:
+  // A search through the folder's listing.
   FindState(UniqueFd folder, std::shared_ptr<const FolderListing> listing, WildcardPattern pattern)
       : folder_(std::move(folder)), listing_(std::move(listing)), pattern_(std::move(pattern)) {}
+  // A search for one entry (a name without wildcards).
+  FindState(UniqueFd folder, FolderEntry only)
+      : folder_(std::move(folder)), pattern_(only.name), only_(std::move(only)) {}
 
-  // Limits the search to one entry of the listing (a name without wildcards).
-  void OnlyEntry(size_t index) {
-    next_ = index;
-    end_ = index + 1;
-  }
   // Lists "." and ".." first (in a folder below a drive's root).
   void WithDotEntries() { dots_ = 0; }
 
@@ -42,9 +41,13 @@ class FindState final : public KernelObject {
       const char* name = dots_++ == 0 ? "." : "..";
       if (pattern_.Matches(name) && Fill(name, "", data)) return true;
     }
+    if (!listing_) {
+      if (only_done_) return false;
+      only_done_ = true;
+      return Fill(only_.name.c_str(), only_.alias.c_str(), data);
+    }
     const auto& entries = listing_->Entries();
-    const size_t end = end_ < entries.size() ? end_ : entries.size();
-    while (next_ < end) {
+    while (next_ < entries.size()) {
       const FolderEntry& e = entries[next_++];
       if (!pattern_.Matches(e.name) && !(!e.alias.empty() && pattern_.Matches(e.alias))) continue;
       if (Fill(e.name.c_str(), e.alias.c_str(), data)) return true;
@@ -80,8 +83,9 @@ class FindState final : public KernelObject {
   std::shared_ptr<const FolderListing> listing_;
   WildcardPattern pattern_;
   size_t next_ = 0;
-  size_t end_ = static_cast<size_t>(-1);
   int dots_ = 2;
+  FolderEntry only_;
+  bool only_done_ = false;
 };
 
 bool IsSeparator(char c) {
@@ -144,22 +148,19 @@ W98API HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFind
   WildcardPattern pattern(pattern_text);
   if (pattern.IsLiteral() && pattern.LiteralName().empty())
     return FailWith(ERROR_FILE_NOT_FOUND, INVALID_HANDLE_VALUE);  // "C:\", "C:\WINDOWS\"
-  DWORD list_error = ERROR_SUCCESS;
-  auto listing = ListFolder(folder.get(), &list_error);
-  if (!listing) return FailWith(list_error, INVALID_HANDLE_VALUE);
-
-  size_t only = static_cast<size_t>(-1);
+  std::shared_ptr<FindState> state;
   if (pattern.IsLiteral()) {
-    const FolderEntry* entry = listing->Find(pattern.LiteralName());
-    if (entry == nullptr) return FailWith(ERROR_FILE_NOT_FOUND, INVALID_HANDLE_VALUE);
-    only = static_cast<size_t>(entry - listing->Entries().data());
+    FolderEntry entry;
+    const DWORD find_error = FindInFolder(folder.get(), pattern.LiteralName(), entry);
+    if (find_error != ERROR_SUCCESS) return FailWith(find_error, INVALID_HANDLE_VALUE);
+    state = std::make_shared<FindState>(std::move(folder), std::move(entry));
+  } else {
+    DWORD list_error = ERROR_SUCCESS;
+    auto listing = ListFolder(folder.get(), &list_error);
+    if (!listing) return FailWith(list_error, INVALID_HANDLE_VALUE);
+    state = std::make_shared<FindState>(std::move(folder), std::move(listing), std::move(pattern));
+    if (!is_root) state->WithDotEntries();
   }
-  auto state =
-      std::make_shared<FindState>(std::move(folder), std::move(listing), std::move(pattern));
-  if (only != static_cast<size_t>(-1))
-    state->OnlyEntry(only);
-  else if (!is_root)
-    state->WithDotEntries();
   if (!state->Next(*lpFindFileData)) return FailWith(ERROR_FILE_NOT_FOUND, INVALID_HANDLE_VALUE);
   return InsertHandle(std::move(state));
 }

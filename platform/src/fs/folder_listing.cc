@@ -2,12 +2,17 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <pthread.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <ctime>
 #include <mutex>
+#include <optional>
 
 #include "core/machine.h"
 #include "core/path.h"
@@ -21,11 +26,13 @@
 namespace w98::internal {
 namespace {
 
-// A listing is kept only when the folder's last change is at least this much older than the
-// moment the listing was begun: far more than the granularity of host timestamps, so any later
-// change gives the folder a different change time.
+// Without change notifications, a folder read is kept only when its last change is at least
+// this much older than the moment the reading began: far more than the granularity of host
+// timestamps, so any later change gives the folder a different change time.
 constexpr std::int64_t kSettledNs = 100'000'000;
-constexpr size_t kMaxCachedFolders = 1024;
+constexpr size_t kMaxFolders = 512;
+constexpr uint32_t kWatchMask =
+    IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF | IN_ONLYDIR;
 
 struct FolderKey {
   dev_t dev;
@@ -38,46 +45,254 @@ struct FolderKeyHash {
                                       static_cast<std::uint64_t>(k.dev));
   }
 };
-struct CachedListing {
-  std::int64_t change_ns;  // the folder's ctime when the listing was read
-  std::shared_ptr<const FolderListing> listing;
+
+// Hashing and comparing names without regard to case.
+struct NoCaseHash {
+  size_t operator()(const std::string& s) const {
+    std::uint64_t h = 1469598103934665603ULL;
+    for (char c : s) h = (h ^ static_cast<unsigned char>(FoldCase(c))) * 1099511628211ULL;
+    return static_cast<size_t>(h);
+  }
+};
+struct NoCaseEqual {
+  bool operator()(const std::string& a, const std::string& b) const { return EqualsNoCase(a, b); }
 };
 
-struct ListingCache {
-  std::mutex mutex;
-  std::unordered_map<FolderKey, CachedListing, FolderKeyHash> folders;
+// The spellings of one name: the one shown (the first in byte order) and any others.
+struct Spellings {
+  std::string shown;
+  std::vector<std::string> others;
 };
 
-ListingCache& Cache() {
-  static ListingCache* cache = [] {
-    auto* c = new ListingCache;  // outlives every static destructor
-    RegisterMachineResetHook([] { ForgetFolderListings(); });
-    return c;
-  }();
-  return *cache;
-}
+// What is known of one folder: its shown names, and its listing once asked for.
+struct FolderState {
+  int watch = -1;              // inotify watch, or -1 when kept by change time
+  std::int64_t change_ns = 0;  // the folder's change time when read (without a watch)
+  std::uint64_t last_use = 0;
+  std::unordered_map<std::string, Spellings, NoCaseHash, NoCaseEqual> names;
+  std::shared_ptr<const FolderListing> listing;  // made on demand, dropped on every change
+
+  void Add(const std::string& name) {
+    if (!IsListableName(name)) return;
+    auto [it, fresh] = names.try_emplace(name, Spellings{name, {}});
+    if (!fresh) {
+      Spellings& s = it->second;
+      if (s.shown == name || std::find(s.others.begin(), s.others.end(), name) != s.others.end())
+        return;
+      if (name < s.shown)
+        std::swap(s.shown, s.others.emplace_back(name));
+      else
+        s.others.push_back(name);
+    }
+    listing.reset();
+  }
+  void Remove(const std::string& name) {
+    auto it = names.find(name);
+    if (it == names.end()) return;
+    Spellings& s = it->second;
+    if (s.shown == name) {
+      if (s.others.empty()) {
+        names.erase(it);
+      } else {
+        auto first = std::min_element(s.others.begin(), s.others.end());
+        s.shown = std::move(*first);
+        s.others.erase(first);
+      }
+    } else {
+      s.others.erase(std::remove(s.others.begin(), s.others.end(), name), s.others.end());
+    }
+    listing.reset();
+  }
+  const std::shared_ptr<const FolderListing>& Listing() {
+    if (!listing) {
+      std::vector<std::string> shown;
+      shown.reserve(names.size());
+      for (const auto& [key, s] : names) shown.push_back(s.shown);
+      listing = std::make_shared<const FolderListing>(std::move(shown));
+    }
+    return listing;
+  }
+};
 
 std::int64_t Nanoseconds(const timespec& t) {
   return static_cast<std::int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
 }
 
-bool IsShownType(unsigned char type) {
-  return type == DT_REG || type == DT_DIR || type == DT_UNKNOWN;
-}
-
-DWORD ReadNames(int dir_fd, std::vector<FolderListing::RawEntry>& out) {
+DWORD ReadNames(int dir_fd, FolderState& state) {
   UniqueFd fd(::openat(dir_fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (!fd.valid()) return Win32ErrorFromErrno(errno);
   DIR* dir = ::fdopendir(fd.get());
   if (dir == nullptr) return Win32ErrorFromErrno(errno);
   fd.release();
   errno = 0;
-  while (dirent* e = ::readdir(dir)) {
-    if (IsShownType(e->d_type)) out.push_back({e->d_name, e->d_type});
-  }
+  while (dirent* e = ::readdir(dir)) state.Add(e->d_name);
   const int error = errno;
   ::closedir(dir);
   return error == 0 ? ERROR_SUCCESS : Win32ErrorFromErrno(error);
+}
+
+class FolderCache {
+ public:
+  // Runs `fn(FolderState&)` on what is known of the folder `dir_fd`, under the cache's lock.
+  template <class Fn>
+  DWORD With(int dir_fd, Fn&& fn) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Drain();
+    timespec begun{};
+    ::clock_gettime(CLOCK_REALTIME, &begun);
+    struct stat st {};
+    if (::fstat(dir_fd, &st) != 0) return Win32ErrorFromErrno(errno);
+    if (!S_ISDIR(st.st_mode)) return ERROR_PATH_NOT_FOUND;
+    const FolderKey key{st.st_dev, st.st_ino};
+    const std::int64_t change_ns = Nanoseconds(st.st_ctim);
+    auto it = folders_.find(key);
+    if (it != folders_.end() && it->second->watch < 0 && it->second->change_ns != change_ns) {
+      folders_.erase(it);
+      it = folders_.end();
+    }
+    if (it == folders_.end()) {
+      auto state = std::make_unique<FolderState>();
+      state->watch = AddWatch(dir_fd);
+      state->change_ns = change_ns;
+      if (const DWORD error = ReadNames(dir_fd, *state); error != ERROR_SUCCESS) {
+        RemoveWatch(state->watch);
+        return error;
+      }
+      const bool keep = state->watch >= 0 || Nanoseconds(begun) - change_ns > kSettledNs;
+      if (!keep) {
+        fn(*state);  // good for this one question only
+        return ERROR_SUCCESS;
+      }
+      if (folders_.size() >= kMaxFolders) EvictSome();
+      if (state->watch >= 0) by_watch_[state->watch] = key;
+      it = folders_.emplace(key, std::move(state)).first;
+      Drain();  // changes made while the folder was read
+      it = folders_.find(key);
+      if (it == folders_.end()) return ERROR_PATH_NOT_FOUND;  // deleted meanwhile
+    }
+    it->second->last_use = ++clock_;
+    fn(*it->second);
+    return ERROR_SUCCESS;
+  }
+
+  void Clear(std::optional<bool> use_notifications = std::nullopt) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (use_notifications) use_notifications_ = *use_notifications;
+    for (auto& [key, state] : folders_) RemoveWatch(state->watch);
+    folders_.clear();
+    by_watch_.clear();
+  }
+
+  // In a child process right after fork: the notification queue belongs to the parent.
+  void AbandonAfterFork() { ::close(notify_fd_); }
+
+ private:
+  int NotifyFd() {
+    if (notify_fd_ == -2) {
+      notify_fd_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+      if (notify_fd_ < 0) notify_fd_ = -1;
+    }
+    return notify_fd_;
+  }
+
+  int AddWatch(int dir_fd) {
+    if (!use_notifications_ || NotifyFd() < 0) return -1;
+    char path[64];
+    std::snprintf(path, sizeof path, "/proc/self/fd/%d", dir_fd);
+    const int wd = ::inotify_add_watch(notify_fd_, path, kWatchMask);
+    return wd >= 0 && by_watch_.count(wd) == 0 ? wd : -1;
+  }
+
+  void RemoveWatch(int wd) {
+    if (wd >= 0) ::inotify_rm_watch(notify_fd_, wd);
+  }
+
+  void DropFolder(int wd) {
+    auto w = by_watch_.find(wd);
+    if (w == by_watch_.end()) return;
+    folders_.erase(w->second);
+    by_watch_.erase(w);
+  }
+
+  // Applies every change reported since the last call.
+  void Drain() {
+    if (notify_fd_ < 0) return;
+    alignas(inotify_event) char buffer[65536];
+    for (;;) {
+      const ssize_t n = ::read(notify_fd_, buffer, sizeof buffer);
+      if (n <= 0) return;  // EAGAIN: nothing more
+      for (ssize_t at = 0; at < n;) {
+        const auto* e = reinterpret_cast<const inotify_event*>(buffer + at);
+        at += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
+        if (e->mask & IN_Q_OVERFLOW) {
+          // Changes were lost: start afresh.
+          for (auto& [key, state] : folders_) RemoveWatch(state->watch);
+          folders_.clear();
+          by_watch_.clear();
+          continue;
+        }
+        if (e->mask & (IN_DELETE_SELF | IN_IGNORED)) {
+          RemoveWatch(e->wd);
+          DropFolder(e->wd);
+          continue;
+        }
+        auto w = by_watch_.find(e->wd);
+        if (w == by_watch_.end() || e->len == 0) continue;
+        FolderState& state = *folders_.at(w->second);
+        if (e->mask & (IN_CREATE | IN_MOVED_TO))
+          state.Add(e->name);
+        else if (e->mask & (IN_DELETE | IN_MOVED_FROM))
+          state.Remove(e->name);
+      }
+    }
+  }
+
+  // Forgets the least recently used eighth of the folders.
+  void EvictSome() {
+    std::vector<std::pair<std::uint64_t, FolderKey>> uses;
+    for (const auto& [key, state] : folders_) uses.emplace_back(state->last_use, key);
+    const size_t drop = std::max<size_t>(1, uses.size() / 8);
+    std::nth_element(uses.begin(), uses.begin() + static_cast<long>(drop - 1), uses.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (size_t i = 0; i < drop; ++i) {
+      auto it = folders_.find(uses[i].second);
+      if (it->second->watch >= 0) {
+        RemoveWatch(it->second->watch);
+        by_watch_.erase(it->second->watch);
+      }
+      folders_.erase(it);
+    }
+  }
+
+  std::mutex mutex_;
+  int notify_fd_ = -2;  // -2: not opened yet; -1: not available
+  bool use_notifications_ = true;
+  std::unordered_map<FolderKey, std::unique_ptr<FolderState>, FolderKeyHash> folders_;
+  std::unordered_map<int, FolderKey> by_watch_;
+  std::uint64_t clock_ = 0;
+};
+
+FolderCache* g_cache = nullptr;
+FolderCache* g_abandoned_cache = nullptr;  // the parent's, in a forked child: its lock may be held
+std::once_flag g_cache_once;
+
+FolderCache& Cache() {
+  std::call_once(g_cache_once, [] {
+    g_cache = new FolderCache;  // outlives every static destructor
+    RegisterMachineResetHook([] { ForgetFolderListings(); });
+    // A child of fork() must not share the parent's notification queue (each would take
+    // events meant for the other), nor a lock another thread may have held at the fork.
+    ::pthread_atfork(nullptr, nullptr, [] {
+      g_cache->AbandonAfterFork();
+      g_abandoned_cache = g_cache;
+      g_cache = new FolderCache;
+    });
+  });
+  return *g_cache;
+}
+
+bool MayHaveNumericTail(std::string_view name) {
+  return name.find('~') != std::string_view::npos;
 }
 
 }  // namespace
@@ -87,27 +302,25 @@ bool IsListableName(std::string_view name) {
          !IsRegistryHelperFile(name);
 }
 
-FolderListing::FolderListing(std::vector<RawEntry> raw) {
-  std::sort(raw.begin(), raw.end(), [](const RawEntry& a, const RawEntry& b) {
-    const int c = CompareNoCase(a.name, b.name);
-    return c != 0 ? c < 0 : a.name < b.name;
+FolderListing::FolderListing(std::vector<std::string> names) {
+  std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+    const int c = CompareNoCase(a, b);
+    return c != 0 ? c < 0 : a < b;
   });
-  std::vector<std::string> names;
-  names.reserve(raw.size());
-  entries_.reserve(raw.size());
-  by_name_.reserve(raw.size());
-  for (RawEntry& r : raw) {
-    if (!IsListableName(r.name)) continue;
+  std::vector<std::string> kept;
+  kept.reserve(names.size());
+  by_name_.reserve(names.size());
+  for (std::string& name : names) {
+    if (!IsListableName(name)) continue;
     // Windows cannot hold two names that differ only in case; the first one is shown.
-    auto [it, fresh] =
-        by_name_.try_emplace(UpperCase(r.name), static_cast<std::uint32_t>(entries_.size()));
-    if (!fresh) continue;
-    names.push_back(r.name);
-    entries_.push_back(FolderEntry{std::move(r.name), {}, r.type});
+    if (!by_name_.try_emplace(UpperCase(name), static_cast<std::uint32_t>(kept.size())).second)
+      continue;
+    kept.push_back(std::move(name));
   }
-  std::vector<std::string> aliases = AssignShortNames(names);
-  for (size_t i = 0; i < entries_.size(); ++i) {
-    entries_[i].alias = std::move(aliases[i]);
+  std::vector<std::string> aliases = AssignShortNames(kept);
+  entries_.reserve(kept.size());
+  for (size_t i = 0; i < kept.size(); ++i) {
+    entries_.push_back(FolderEntry{std::move(kept[i]), std::move(aliases[i])});
     if (!entries_[i].alias.empty())
       by_alias_.emplace(entries_[i].alias, static_cast<std::uint32_t>(i));
   }
@@ -121,40 +334,48 @@ const FolderEntry* FolderListing::Find(std::string_view name) const {
 }
 
 std::shared_ptr<const FolderListing> ListFolder(int dir_fd, DWORD* error) {
-  timespec begun{};
-  ::clock_gettime(CLOCK_REALTIME, &begun);
-  struct stat st {};
-  if (::fstat(dir_fd, &st) != 0) {
-    if (error) *error = Win32ErrorFromErrno(errno);
-    return nullptr;
-  }
-  const FolderKey key{st.st_dev, st.st_ino};
-  const std::int64_t change_ns = Nanoseconds(st.st_ctim);
-  ListingCache& cache = Cache();
-  {
-    std::lock_guard<std::mutex> lock(cache.mutex);
-    auto it = cache.folders.find(key);
-    if (it != cache.folders.end() && it->second.change_ns == change_ns) return it->second.listing;
-  }
-  std::vector<FolderListing::RawEntry> raw;
-  const DWORD read_error = ReadNames(dir_fd, raw);
-  if (read_error != ERROR_SUCCESS) {
-    if (error) *error = read_error;
-    return nullptr;
-  }
-  auto listing = std::make_shared<const FolderListing>(std::move(raw));
-  if (Nanoseconds(begun) - change_ns > kSettledNs) {
-    std::lock_guard<std::mutex> lock(cache.mutex);
-    if (cache.folders.size() >= kMaxCachedFolders) cache.folders.clear();
-    cache.folders[key] = CachedListing{change_ns, listing};
-  }
+  std::shared_ptr<const FolderListing> listing;
+  const DWORD result = Cache().With(dir_fd, [&](FolderState& state) { listing = state.Listing(); });
+  if (result != ERROR_SUCCESS && error) *error = result;
   return listing;
 }
 
+DWORD FindInFolder(int dir_fd, std::string_view name, FolderEntry& entry, bool with_alias) {
+  bool found = false;
+  const DWORD result = Cache().With(dir_fd, [&](FolderState& state) {
+    auto it = state.names.find(std::string(name));
+    if (it != state.names.end()) {
+      entry.name = it->second.shown;
+      entry.alias.clear();
+      if (!with_alias) {
+        found = true;
+        return;
+      }
+      // A name that fits 8.3 has the same alias whatever else the folder holds.
+      std::string plain = LosslessShortName(entry.name);
+      if (!plain.empty()) {
+        entry.alias = plain == entry.name ? std::string() : std::move(plain);
+        found = true;
+        return;
+      }
+    } else if (!MayHaveNumericTail(name)) {
+      return;
+    }
+    if (const FolderEntry* e = state.Listing()->Find(name)) {
+      entry = *e;
+      found = true;
+    }
+  });
+  if (result != ERROR_SUCCESS) return result;
+  return found ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+}
+
 void ForgetFolderListings() {
-  ListingCache& cache = Cache();
-  std::lock_guard<std::mutex> lock(cache.mutex);
-  cache.folders.clear();
+  Cache().Clear();
+}
+
+void UseChangeNotifications(bool use) {
+  Cache().Clear(use);
 }
 
 }  // namespace w98::internal

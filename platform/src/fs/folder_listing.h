@@ -1,12 +1,16 @@
 // The names in a folder as w98 shows them, cached per folder.
 //
-// A listing holds the entries that Windows 98 could hold (valid long names of at most 255
-// characters, not ending in a dot or blank, not helper files of the registry storage, the
-// first of names equal without regard to case), in case-insensitive order, with their 8.3
-// aliases and maps for case-insensitive lookup by long name or alias. Listings are kept per
-// folder and reused while the folder's modification time is unchanged; a listing read while
-// the folder was changing within the host's timestamp granularity is not kept, so a change
-// made in the same instant by another process is never missed.
+// w98 shows the entries that Windows 98 could hold: valid long names of at most 255
+// characters, not ending in a dot or blank, not helper files of the registry storage, and of
+// names equal without regard to case only the first in byte order. A full listing holds them
+// in case-insensitive order with their 8.3 aliases; a single lookup by name needs no listing.
+//
+// What is known of a folder is kept while the folder is in use and kept current: through the
+// host's change notifications (inotify), which report every change, by any process, before the
+// changing call returns; where those are not available, by the folder's change time, and then a
+// folder read while it was changing within the host's timestamp granularity is read again next
+// time, so that a change made in the same instant by another process is never missed. Creating
+// thousands of files in one folder therefore costs each creation only its own change.
 #ifndef W98_SRC_FS_FOLDER_LISTING_H
 #define W98_SRC_FS_FOLDER_LISTING_H
 
@@ -22,22 +26,18 @@
 namespace w98::internal {
 
 struct FolderEntry {
-  std::string name;    // on-disk name
-  std::string alias;   // 8.3 alias; "" when the name is its own short name
-  unsigned char type;  // DT_* of the directory entry (DT_UNKNOWN when the host did not say)
+  std::string name;   // on-disk name
+  std::string alias;  // 8.3 alias; "" when the name is its own short name
 
   // The alias, or the name itself when it is its own short name.
   const std::string& ShortName() const { return alias.empty() ? name : alias; }
 };
 
+// A folder's listing at one moment; never changes once made.
 class FolderListing {
  public:
-  struct RawEntry {
-    std::string name;
-    unsigned char type;
-  };
-  // Keeps the listable entries of `raw` (see above) and assigns their aliases.
-  explicit FolderListing(std::vector<RawEntry> raw);
+  // Keeps the names that w98 shows (see above), sorts them and assigns their aliases.
+  explicit FolderListing(std::vector<std::string> names);
 
   const std::vector<FolderEntry>& Entries() const { return entries_; }
   // The entry whose long name or alias equals `name` without regard to case, or nullptr.
@@ -49,13 +49,24 @@ class FolderListing {
   std::unordered_map<std::string, std::uint32_t> by_alias_;  // alias (upper case already)
 };
 
-// The listing of the folder open as `dir_fd` (any descriptor of the folder, O_PATH will do).
-// Returns nullptr with *error set when the folder cannot be read. Safe from any thread; the
-// returned listing never changes.
+// The listing of the folder open as `dir_fd` (any descriptor of it; O_PATH will do). Returns
+// nullptr with *error set when the folder cannot be read. Safe from any thread.
 std::shared_ptr<const FolderListing> ListFolder(int dir_fd, DWORD* error);
 
-// Drops every cached listing (after the machine changes, or when a caller knows better).
+// Finds one entry of the folder open as `dir_fd` by its long name (without regard to case) or
+// its 8.3 alias, and fills `entry` with its on-disk name and, when `with_alias`, its alias.
+// ERROR_FILE_NOT_FOUND when there is none. Works out the aliases of the whole folder only when
+// `name` could be an alias with a numeric tail or the entry's own alias is asked for and has
+// one. Safe from any thread.
+DWORD FindInFolder(int dir_fd, std::string_view name, FolderEntry& entry, bool with_alias = true);
+
+// Drops everything known of every folder (after the machine changes).
 void ForgetFolderListings();
+
+// Whether folders are kept current by change notifications (the default, where the host offers
+// them) or by their change time alone (as on hosts without them). Drops what is known. For
+// tests of the second way.
+void UseChangeNotifications(bool use);
 
 // True for an on-disk name that w98 shows (see above), helper files of the registry included.
 bool IsListableName(std::string_view name);

@@ -114,6 +114,11 @@ bool IsShortName(std::string_view name) {
   return true;
 }
 
+std::string LosslessShortName(std::string_view name) {
+  const Basis b = MakeBasis(name);
+  return b.lossy ? std::string() : Join(b.stem, b.ext);
+}
+
 std::vector<std::string> AssignShortNames(const std::vector<std::string>& names) {
   std::vector<std::string> aliases(names.size());
   std::vector<Basis> bases(names.size());

@@ -16,6 +16,11 @@ namespace w98::internal {
 // extension of 1 to 3 characters valid in short names, with no lower-case letter.
 bool IsShortName(std::string_view name);
 
+// The short name of a long name that fits 8.3 without losing anything but case ("readme.txt"
+// -> "README.TXT"); "" when it would need a numeric tail. Such a name's alias never depends on
+// the other names of its folder.
+std::string LosslessShortName(std::string_view name);
+
 // The short names of the entries of one folder, in the order of `names` (every name valid as
 // a long name, no two equal without regard to case). An entry whose name is already its own
 // short name gets "". Names that need a numeric tail get the lowest free number, in the order

@@ -53,12 +53,14 @@ LONG OpenKey(HKEY hKey, LPCSTR lpSubKey, PHKEY phkResult) {
     *phkResult = w98::internal::InsertKeyHandle(ref);
     return ERROR_SUCCESS;
   }
-  std::lock_guard<std::mutex> lock(ref.hive->Mutex());
-  auto key = LiveKey(ref);
-  if (!key) return ERROR_KEY_DELETED;
-  auto found = ref.hive->Find(*key, parts);
-  if (!found) return ERROR_FILE_NOT_FOUND;
-  ref.key = std::move(found);
+  {
+    std::lock_guard<std::mutex> lock(ref.hive->Mutex());
+    auto key = LiveKey(ref);
+    if (!key) return ERROR_KEY_DELETED;
+    ref.key = ref.hive->Find(*key, parts);
+    if (!ref.key) return ERROR_FILE_NOT_FOUND;
+  }
+  // The handle table is never locked under a hive's lock.
   *phkResult = w98::internal::InsertKeyHandle(std::move(ref));
   return ERROR_SUCCESS;
 }
@@ -77,11 +79,13 @@ LONG CreateKey(HKEY hKey, LPCSTR lpSubKey, PHKEY phkResult, LPDWORD lpdwDisposit
     if (lpdwDisposition) *lpdwDisposition = REG_OPENED_EXISTING_KEY;
     return ERROR_SUCCESS;
   }
-  std::lock_guard<std::mutex> lock(ref.hive->Mutex());
-  auto key = LiveKey(ref);
-  if (!key) return ERROR_KEY_DELETED;
   bool created = false;
-  ref.key = ref.hive->Create(*key, parts, &created);
+  {
+    std::lock_guard<std::mutex> lock(ref.hive->Mutex());
+    auto key = LiveKey(ref);
+    if (!key) return ERROR_KEY_DELETED;
+    ref.key = ref.hive->Create(*key, parts, &created);
+  }
   *phkResult = w98::internal::InsertKeyHandle(std::move(ref));
   if (lpdwDisposition) *lpdwDisposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
   return ERROR_SUCCESS;

@@ -1,6 +1,12 @@
 #include "registry/registry.h"
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
 
 #include <mutex>
 #include <unordered_map>
@@ -39,6 +45,23 @@ struct State {
 State& Global() {
   static State* state = new State;
   return *state;
+}
+
+// The machine's shared commit counters (one per hive) in its run folder, or nullptr when the
+// file cannot be mapped. The mapping is kept for the life of the process.
+std::atomic<std::uint64_t>* MapChangeCounters(const std::filesystem::path& run_folder) {
+  constexpr size_t kSize = 64;
+  const int fd =
+      ::open((run_folder / "registry.changes").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) return nullptr;
+  struct stat st {};
+  void* map = MAP_FAILED;
+  if (::fstat(fd, &st) == 0 &&
+      (st.st_size >= static_cast<off_t>(kSize) || ::ftruncate(fd, kSize) == 0))
+    map = ::mmap(nullptr, kSize, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+  ::close(fd);
+  static_assert(std::atomic<std::uint64_t>::is_always_lock_free);
+  return map == MAP_FAILED ? nullptr : static_cast<std::atomic<std::uint64_t>*>(map);
 }
 
 void OnMachineReset() {
@@ -96,21 +119,35 @@ std::filesystem::path HivePathOf(const std::filesystem::path& root, HiveKind kin
 LONG MachineHive(HiveKind kind, std::shared_ptr<Hive>* out) {
   auto machine = Machine::Current();
   if (!machine) return ERROR_BADKEY;
+  State& s = Global();
+  const int generation = HiveSetGeneration();
+  const auto fits = [&](const std::shared_ptr<MachineRegistry>& reg) {
+    return reg && reg->root == machine->Root() && reg->generation == generation;
+  };
+  std::shared_ptr<MachineRegistry> reg;
   {
-    State& s = Global();
     std::lock_guard<std::mutex> lock(s.mutex);
-    const int generation = HiveSetGeneration();
-    if (!s.current || s.current->root != machine->Root() || s.current->generation != generation) {
-      if (s.current && s.current->generation != generation) s.handles.clear();
-      auto reg = std::make_shared<MachineRegistry>();
-      reg->root = machine->Root();
-      reg->generation = generation;
-      reg->hives[0] = OpenHive(HivePathOf(reg->root, HiveKind::kSystem));
-      reg->hives[1] = OpenHive(HivePathOf(reg->root, HiveKind::kUser));
-      s.current = std::move(reg);
-    }
-    *out = s.current->hives[kind == HiveKind::kSystem ? 0 : 1];
+    reg = s.current;
   }
+  if (!fits(reg)) {
+    // Opened outside the state's lock: hives take their own locks, which come after it.
+    auto fresh = std::make_shared<MachineRegistry>();
+    fresh->root = machine->Root();
+    fresh->generation = generation;
+    fresh->hives[0] = OpenHive(HivePathOf(fresh->root, HiveKind::kSystem));
+    fresh->hives[1] = OpenHive(HivePathOf(fresh->root, HiveKind::kUser));
+    if (std::atomic<std::uint64_t>* counters = MapChangeCounters(machine->RunFolder())) {
+      fresh->hives[0]->SetChangeCounter(&counters[0]);
+      fresh->hives[1]->SetChangeCounter(&counters[1]);
+    }
+    std::lock_guard<std::mutex> lock(s.mutex);
+    if (!fits(s.current)) {
+      if (s.current && s.current->generation != generation) s.handles.clear();
+      s.current = std::move(fresh);
+    }
+    reg = s.current;
+  }
+  *out = reg->hives[kind == HiveKind::kSystem ? 0 : 1];
   return (*out)->Sync();
 }
 

@@ -7,6 +7,10 @@
 #include <filesystem>
 #include <thread>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "fs/folder_listing.h"
 #include "fs_test_support.h"
 #include "temp_machine.h"
 #include "w98/windows.h"
@@ -128,25 +132,52 @@ TEST_F(FindTest, ReportsWindowsErrors) {
 }
 
 TEST_F(FindTest, SeesChangesMadeBesideW98) {
-  // A listing was read (and may be cached); files made and removed by another program
-  // afterwards must show at once, also within the same instant.
-  EXPECT_EQ(FindNames("C:\\web\\*.new").size(), 0u);
-  machine_.WriteFile("web/fresh.new", "1");
-  EXPECT_EQ(FindNames("C:\\web\\*.new"), Names{"fresh.new"});
-  EXPECT_NE(GetFileAttributesA("C:\\WEB\\FRESH.NEW"), INVALID_FILE_ATTRIBUTES);
-  std::filesystem::remove(machine_.OnC("web/fresh.new"));
-  EXPECT_EQ(FindNames("C:\\web\\*.new").size(), 0u);
-  EXPECT_EQ(GetFileAttributesA("C:\\WEB\\FRESH.NEW"), INVALID_FILE_ATTRIBUTES);
+  // What w98 knows of a folder is kept current by change notifications, or, on hosts without
+  // them, by the folder's change time; either way files made and removed by another program
+  // show at once, also within the same instant as the last look.
+  for (bool notifications : {true, false}) {
+    SCOPED_TRACE(notifications ? "with change notifications" : "by change time");
+    internal::UseChangeNotifications(notifications);
+    const std::string folder = notifications ? "seen1" : "seen2";
+    const std::string dos = "C:\\" + folder + "\\";
+    machine_.WriteFile(folder + "/One.txt", "1");
+    EXPECT_EQ(FindNames((dos + "*.new").c_str()).size(), 0u);
+    machine_.WriteFile(folder + "/fresh.new", "1");
+    EXPECT_EQ(FindNames((dos + "*.new").c_str()), Names{"fresh.new"});
+    EXPECT_NE(GetFileAttributesA((dos + "FRESH.NEW").c_str()), INVALID_FILE_ATTRIBUTES);
+    std::filesystem::remove(machine_.OnC(folder + "/fresh.new"));
+    EXPECT_EQ(FindNames((dos + "*.new").c_str()).size(), 0u);
+    EXPECT_EQ(GetFileAttributesA((dos + "FRESH.NEW").c_str()), INVALID_FILE_ATTRIBUTES);
 
-  // The same after the folder has settled, when its listing is surely kept.
-  std::filesystem::create_directory(machine_.OnC("settled"));
-  machine_.WriteFile("settled/One.txt", "1");
-  std::this_thread::sleep_for(std::chrono::milliseconds(250));
-  EXPECT_EQ(FindNames("C:\\settled\\*"), (Names{".", "..", "One.txt"}));
-  EXPECT_EQ(FindNames("C:\\settled\\*"), (Names{".", "..", "One.txt"}));
-  machine_.WriteFile("settled/Two.txt", "2");
-  EXPECT_EQ(FindNames("C:\\settled\\*"), (Names{".", "..", "One.txt", "Two.txt"}));
-  EXPECT_NE(GetFileAttributesA("C:\\settled\\two.TXT"), INVALID_FILE_ATTRIBUTES);
+    // The same after the folder has settled, when what was read of it is surely kept.
+    std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    EXPECT_EQ(FindNames((dos + "*").c_str()), (Names{".", "..", "One.txt"}));
+    EXPECT_EQ(GetFileAttributesA((dos + "TWO.TXT").c_str()), INVALID_FILE_ATTRIBUTES);
+    machine_.WriteFile(folder + "/Two.txt", "2");
+    EXPECT_EQ(FindNames((dos + "*").c_str()), (Names{".", "..", "One.txt", "Two.txt"}));
+    EXPECT_NE(GetFileAttributesA((dos + "two.TXT").c_str()), INVALID_FILE_ATTRIBUTES);
+    std::filesystem::rename(machine_.OnC(folder + "/Two.txt"), machine_.OnC(folder + "/Three.txt"));
+    EXPECT_EQ(FindNames((dos + "t*").c_str()), Names{"Three.txt"});
+  }
+  internal::UseChangeNotifications(true);
+}
+
+TEST_F(FindTest, ForkedProcessesEachSeeTheOthersChanges) {
+  machine_.WriteFile("shared/first.txt", "1");
+  EXPECT_EQ(FindNames("C:\\shared\\*.txt"), Names{"first.txt"});  // known to this process
+  const pid_t child = ::fork();
+  if (child == 0) {
+    // The child makes a file and looks into the folder itself.
+    machine_.WriteFile("shared/FromChild.txt", "c");
+    const bool sees = GetFileAttributesA("C:\\SHARED\\FROMCHILD.TXT") != INVALID_FILE_ATTRIBUTES;
+    ::_exit(sees ? 0 : 1);
+  }
+  int status = -1;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_NE(GetFileAttributesA("C:\\shared\\fromchild.TXT"), INVALID_FILE_ATTRIBUTES)
+      << "the child's look into the folder must not hide its change from the parent";
+  EXPECT_EQ(FindNames("C:\\shared\\*.txt"), (Names{"first.txt", "FromChild.txt"}));
 }
 
 TEST_F(FindTest, SkipsEntriesThatVanishDuringTheSearch) {

@@ -22,6 +22,7 @@
 #include "registry/hive.h"
 #include "registry/storage_hooks.h"
 #include "temp_machine.h"
+#include "w98/winbase.h"
 #include "w98/winreg.h"
 
 extern char** environ;
@@ -165,6 +166,26 @@ TEST_F(ProcessTest, WritesReachOtherProcessesAndFlushIsImmediate) {
   EXPECT_EQ(ValuesInFile(UserDat(), {"Software", "Seen"})["mine"], 7u);
 }
 
+// A program that flushed and ended is seen at the very next call, even while another thread
+// of this process keeps looking at the registry (so no periodic check is due).
+TEST_F(ProcessTest, AFlushedWriteOfAnotherProgramIsSeenAtTheNextCall) {
+  std::atomic<bool> stop{false};
+  std::thread reader([&] {
+    DWORD v = 0;
+    while (!stop) ReadDword("Software\\Next", "r0_0", &v);
+  });
+  for (int round = 0; round < 15; ++round) {
+    const std::string prefix = std::string("r") + std::to_string(round) + "_";
+    Child child({"count", "Software\\Next", prefix, "0", "1", "flush"});
+    ASSERT_EQ(child.Wait(), 0);
+    DWORD v = 12345;
+    EXPECT_TRUE(ReadDword("Software\\Next", prefix + "0", &v)) << "round " << round;
+    EXPECT_EQ(v, 0u);
+  }
+  stop = true;
+  reader.join();
+}
+
 TEST_F(ProcessTest, ConcurrentWritersNeverLoseEachOthersValues) {
   Child a({"count", "Software\\Shared", "a", "0", "400", "flush"});
   Child b({"count", "Software\\Shared", "b", "0", "400", "flush"});
@@ -216,17 +237,29 @@ TEST_F(ProcessTest, KilledWriterLeavesAHiveWithAPrefixOfItsWrites) {
   }
 }
 
-// Each copy is whole and shows one moment: y is x or the one before.
-void ExpectConsistentCopies(const std::filesystem::path& hive, const std::filesystem::path& dir) {
+// Copies of USER.DAT, through the storage's hook or through CopyFileA, are whole and show one
+// moment: y is x or the one before.
+void ExpectConsistentCopies(const w98::testing::TempMachine& machine, bool through_copy_file) {
   int checked = 0;
   for (int i = 0; i < 15; ++i) {
-    const auto copy = dir / (std::string("copy") + std::to_string(i) + ".dat");
-    DWORD error = 12345;
-    ASSERT_TRUE(w98::internal::CopyHiveConsistently(hive, copy, &error));
-    ASSERT_EQ(error, 0u);
+    const std::string name = std::string("COPY") + std::to_string(i) + ".DAT";
+    const auto copy = machine.OnC(name);
+    if (through_copy_file) {
+      ASSERT_TRUE(CopyFileA("C:\\WINDOWS\\USER.DAT", ("C:\\" + name).c_str(), FALSE))
+          << GetLastError();
+    } else {
+      DWORD error = 12345;
+      ASSERT_TRUE(
+          w98::internal::CopyHiveConsistently(machine.OnC("WINDOWS/USER.DAT"), copy, &error));
+      ASSERT_EQ(error, 0u);
+    }
     ASSERT_EQ(IntegrityOf(copy), "ok");
     auto values = ValuesInFile(copy, {"Software", "Pairs"});
     if (values.count("x") == 0) continue;
+    if (values.count("y") == 0) {
+      EXPECT_EQ(values["x"], 0u) << "x without y after the first pair";
+      continue;
+    }
     ++checked;
     const DWORD x = values["x"], y = values["y"];
     EXPECT_TRUE(y == x || y + 1 == x) << "x " << x << " y " << y;
@@ -240,9 +273,11 @@ TEST_F(ProcessTest, CopiesTakenWhileOthersWriteAreWhole) {
     Child child({"pairs", "Software\\Pairs"});
     DWORD x = 0;
     ASSERT_TRUE(Eventually([&] { return ReadDword("Software\\Pairs", "x", &x); }));
-    ExpectConsistentCopies(UserDat(), machine_.OnC(""));
+    ExpectConsistentCopies(machine_, false);
+    ExpectConsistentCopies(machine_, true);
   }
-  // The same while a thread of this process writes (the hive is open here).
+  // The same while a thread of this process writes (the hive is open here), from scratch.
+  ASSERT_EQ(RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Pairs"), ERROR_SUCCESS);
   std::atomic<bool> stop{false};
   std::thread writer([&] {
     HKEY key = nullptr;
@@ -253,7 +288,8 @@ TEST_F(ProcessTest, CopiesTakenWhileOthersWriteAreWhole) {
     }
     RegCloseKey(key);
   });
-  ExpectConsistentCopies(UserDat(), machine_.OnC(""));
+  ExpectConsistentCopies(machine_, true);
+  ExpectConsistentCopies(machine_, false);
   stop = true;
   writer.join();
 }
@@ -277,6 +313,18 @@ TEST_F(ProcessTest, AnOlderHiveCopiedBackIsWhatProgramsSee) {
   Child torn({"torn", UserDat().string()});
   EXPECT_EQ(torn.Wait(), 128 + SIGKILL);
   ASSERT_TRUE(std::filesystem::exists(UserDat().string() + "-journal"));
+  // The journal is never listed, and cannot be opened, through w98.
+  WIN32_FIND_DATAA found;
+  HANDLE find = FindFirstFileA("C:\\WINDOWS\\USER.DAT*", &found);
+  ASSERT_NE(find, INVALID_HANDLE_VALUE);
+  int listed = 0;
+  do {
+    EXPECT_STREQ(found.cFileName, "USER.DAT");
+    ++listed;
+  } while (FindNextFileA(find, &found));
+  FindClose(find);
+  EXPECT_EQ(listed, 1);
+  EXPECT_EQ(GetFileAttributesA("C:\\WINDOWS\\USER.DAT-journal"), INVALID_FILE_ATTRIBUTES);
   // The file layer replaces the hive with a plain copy of the old bytes.
   w98::internal::BeforeHiveReplaced(UserDat());
   EXPECT_FALSE(std::filesystem::exists(UserDat().string() + "-journal"));
@@ -293,12 +341,14 @@ TEST_F(ProcessTest, AnOlderHiveCopiedBackIsWhatProgramsSee) {
   EXPECT_EQ(values["a"], 1u);
   EXPECT_EQ(values.count("b"), 0u);
   EXPECT_EQ(values.count("c0"), 1u);
-  // Copying back through the hook works the same way, by renaming a whole copy into place.
+  // CopyFileA, as a restore runs it, brings the saved hive back over the open one.
   write("a", 5);
-  ASSERT_TRUE(w98::internal::CopyHiveConsistently(saved, UserDat(), &error));
-  EXPECT_EQ(error, 0u);
+  write("d", 6);
+  ASSERT_TRUE(CopyFileA("C:\\saved.dat", "C:\\WINDOWS\\USER.DAT", FALSE)) << GetLastError();
   EXPECT_TRUE(ReadDword("Software\\Restore", "a", &v));
   EXPECT_EQ(v, 1u);
+  EXPECT_FALSE(ReadDword("Software\\Restore", "d", &v));
+  EXPECT_EQ(IntegrityOf(UserDat()), "ok");
 }
 
 TEST(RegistryHelperFiles, AreRecognisedByName) {

@@ -14,7 +14,10 @@
 
 #include "regedit_tool.h"
 #include "temp_machine.h"
+#include "w98/shellapi.h"
+#include "w98/winbase.h"
 #include "w98/winreg.h"
+#include "w98/winuser.h"
 
 extern char** environ;
 
@@ -339,6 +342,49 @@ TEST_F(RegeditTest, ProgramExportsAndImports) {
   RegCloseKey(key);
   machine_.WriteFile("WINDOWS/TEMP/bad.reg", "REGEDIT4\r\nnonsense\r\n");
   EXPECT_EQ(spawn({"/S", "c:\\windows\\temp\\bad.reg"}), 1);
+}
+
+// The engine starts the editor through the shell with unquoted parameters and three blanks
+// before the key, waits for it, and reads nothing but the file; writes made just before are in
+// the export because starting a program flushes the registry first.
+TEST_F(RegeditTest, StartedThroughTheShellAsTheEngineDoes) {
+  HKEY key = Create(HKEY_CURRENT_USER, "Software\\Zemo\\Snapshot\\cref.tab\\Index");
+  Set(key, "IndexCount", REG_DWORD, std::string("\3\0\0\0", 4));
+  RegCloseKey(key);
+  auto run = [](const char* parameters) -> DWORD {
+    SHELLEXECUTEINFOA info;
+    std::memset(&info, 0, sizeof info);
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_NOCLOSEPROCESS;
+    info.lpVerb = "open";
+    info.lpFile = "regedit.exe";
+    info.lpParameters = parameters;
+    info.nShow = SW_HIDE;
+    if (!ShellExecuteExA(&info)) return 1000 + GetLastError();
+    WaitForSingleObject(info.hProcess, INFINITE);
+    DWORD code = 0;
+    GetExitCodeProcess(info.hProcess, &code);
+    CloseHandle(info.hProcess);
+    return code;
+  };
+  ASSERT_EQ(
+      run("/E c:\\windows\\temp\\cref.sav   HKEY_CURRENT_USER\\Software\\Zemo\\Snapshot\\cref.tab"),
+      0u);
+  EXPECT_EQ(machine_.ReadFile("WINDOWS/TEMP/cref.sav"),
+            "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Zemo\\Snapshot\\cref.tab]\r\n\r\n"
+            "[HKEY_CURRENT_USER\\Software\\Zemo\\Snapshot\\cref.tab\\Index]\r\n"
+            "\"IndexCount\"=dword:00000003\r\n\r\n");
+  ASSERT_EQ(RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Zemo\\Snapshot\\cref.tab"), ERROR_SUCCESS);
+  ASSERT_EQ(run("/S /I c:\\windows\\temp\\cref.sav"), 0u);
+  DWORD count = 0, size = 4;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Zemo\\Snapshot\\cref.tab\\Index", 0,
+                          KEY_READ, &key),
+            ERROR_SUCCESS);
+  EXPECT_EQ(
+      RegQueryValueExA(key, "IndexCount", nullptr, nullptr, reinterpret_cast<BYTE*>(&count), &size),
+      ERROR_SUCCESS);
+  EXPECT_EQ(count, 3u);
+  RegCloseKey(key);
 }
 
 }  // namespace

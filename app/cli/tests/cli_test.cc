@@ -1,0 +1,181 @@
+// The quillow program end to end on a throw-away machine, and the pieces it is made of.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+
+#include "catalogue_access.h"
+#include "default_patterns.h"
+#include "installation.h"
+#include "output.h"
+#include "snapshot_naming.h"
+#include "store_check.h"
+#include "temp_machine.h"
+#include "w98/w98.h"
+#include "w98/windows.h"
+
+namespace quillow {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+
+struct Outcome {
+  int exit_code;
+  std::string out;
+};
+
+// Runs the quillow program of this build on `machine`; stderr goes to the test's log.
+Outcome Quillow(const w98::testing::TempMachine& machine, const std::string& arguments) {
+  const std::string command = (w98::testing::BuildBinFolder() / "quillow").string() +
+                              " --machine '" + machine.Root().string() + "' " + arguments;
+  Outcome run{-1, ""};
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return run;
+  std::array<char, 4096> buffer;
+  size_t n;
+  while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) run.out.append(buffer.data(), n);
+  const int status = pclose(pipe);
+  run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return run;
+}
+
+TEST(QuillowProgram, InstallSaveListFilesStoredCheck) {
+  w98::testing::TempMachine machine;
+  machine.WriteFile("WINDOWS/SYSTEM.INI", "[boot]\r\n");
+  machine.WriteFile("WINDOWS/Long Name.txt", "long\r\n");
+  machine.WriteFile("patterns.txt",
+                    "# two files\r\n\\SYSTEM.INI\r\n\\Long Name.txt\r\nC:\\NONE.SYS\r\n");
+  const std::string patterns = machine.OnC("patterns.txt").string();
+
+  Outcome install = Quillow(machine, "--json install --patterns '" + patterns + "'");
+  ASSERT_EQ(0, install.exit_code);
+  EXPECT_THAT(install.out,
+              HasSubstr("\"windowsPatterns\":[\"\\\\SYSTEM.INI\",\"\\\\Long Name.txt\"]"));
+  EXPECT_NE(INVALID_FILE_ATTRIBUTES,
+            GetFileAttributesA("c:\\windows\\zemo\\snapshot\\sswizard.ini"));
+
+  Outcome save = Quillow(machine, "--json save 19981115.S01 --comment 'first one'");
+  ASSERT_EQ(0, save.exit_code) << save.out;
+  EXPECT_THAT(save.out,
+              HasSubstr("\"files\":2,\"kernelFiles\":1,\"userFiles\":1,\"newVersions\":2"));
+  // The default name: today's stamp and the next number of the day.
+  Outcome second = Quillow(machine, "--json save");
+  ASSERT_EQ(0, second.exit_code);
+  EXPECT_THAT(second.out, HasSubstr(".S01\""));
+  EXPECT_THAT(second.out, HasSubstr("\"newVersions\":0"));
+
+  Outcome list = Quillow(machine, "list");
+  ASSERT_EQ(0, list.exit_code);
+  EXPECT_THAT(list.out, HasSubstr("19981115.S01"));
+  EXPECT_THAT(list.out, HasSubstr("first one"));
+  EXPECT_THAT(list.out, HasSubstr("2 snapshots."));
+
+  Outcome files = Quillow(machine, "--json files 19981115.S01");
+  ASSERT_EQ(0, files.exit_code);
+  EXPECT_THAT(files.out, HasSubstr("\"path\":\"C:\\\\WINDOWS\\\\SYSTEM.INI\",\"kind\":\"kernel\""));
+  EXPECT_THAT(files.out,
+              HasSubstr("\"path\":\"C:\\\\WINDOWS\\\\Long Name.txt\",\"kind\":\"user\""));
+
+  Outcome stored = Quillow(machine, "stored SYSTEM.INI");
+  ASSERT_EQ(0, stored.exit_code);
+  EXPECT_THAT(stored.out, HasSubstr("1 stored version"));
+
+  Outcome check = Quillow(machine, "check");
+  EXPECT_EQ(0, check.exit_code) << check.out;
+  EXPECT_THAT(check.out, HasSubstr("The store is consistent."));
+
+  // A stored copy gone: check says which invariant fails and exits non-zero.
+  const std::filesystem::path backup = w98::HostPathOf("c:\\windows\\zemo\\snapshot\\backup");
+  for (const auto& entry : std::filesystem::directory_iterator(backup)) {
+    std::filesystem::remove(entry.path());
+    break;
+  }
+  Outcome broken = Quillow(machine, "--json check");
+  EXPECT_EQ(1, broken.exit_code);
+  EXPECT_THAT(broken.out, HasSubstr("is missing"));
+  EXPECT_THAT(broken.out, HasSubstr("\"ok\":false"));
+}
+
+TEST(QuillowProgram, ErrorsGoToStderrWithANonZeroExit) {
+  w98::testing::TempMachine machine;
+  EXPECT_EQ(2, Quillow(machine, "frobnicate 2>/dev/null").exit_code);
+  Outcome install = Quillow(machine, "install");
+  ASSERT_EQ(0, install.exit_code);
+  Outcome files = Quillow(machine, "files 19981115.S09 2>/dev/null");
+  EXPECT_NE(0, files.exit_code);
+  EXPECT_EQ("", files.out);
+  EXPECT_EQ(2, Quillow(machine, "save short 2>/dev/null").exit_code);
+}
+
+TEST(StoreCheck, EachInvariantNamesWhatBreaksIt) {
+  w98::testing::TempMachine machine;
+  BackupPatterns none;
+  ASSERT_TRUE(ProvisionPatterns(none));
+  namespace c = catalogue;
+  // A catalogue broken in one way per invariant.
+  c::WriteText("snapshot.ini", "Misc", "ControlFile1", "19981115.S01");
+  c::WriteText("snapshot.ini", "Misc", "ControlFile2", "19981115.S01");
+  c::WriteInt("snapshot.ini", "Misc", "NumofSSImage", 3);  // the third is missing
+  c::WriteInt("19981115.S01", "Misc", "Valid", 0);
+  c::WriteText("19981115.S01", "KernelFileList", "File0", "A.INI|C://|1|19981115|120000");
+  c::WriteInt("19981115.S01", "KernelFileList", "FileCount", 1);
+  c::WriteText("cref.tab", "Index", "Key1", "A.INI|C://|1|19981115|120000");
+  c::WriteInt("cref.tab", "Index", "IndexCount", 1);
+  c::WriteText("cref.tab", "A.INI|C://|1|19981115|120000", "RefControlFile1", "19981101.S07");
+  c::WriteInt("cref.tab", "A.INI|C://|1|19981115|120000", "RefCount", 1);
+  c::WriteText("cref.tab", "A.INI|C://|1|19981115|120000", "StorePath",
+               "c:\\windows\\zemo\\snapshot\\backup\\");
+  c::WriteText("cref.tab", "A.INI|C://|1|19981115|120000", "Alias", "00000000.98b");
+  machine.WriteFile("WINDOWS/ZEMO/SNAPSHOT/backup/00000009.98b", "stray");
+
+  std::map<std::string, std::vector<std::string>> problems;
+  for (const InvariantResult& r : CheckStore("c:\\windows\\zemo\\snapshot\\"))
+    problems[r.name] = r.problems;
+  EXPECT_THAT(problems["marks"], ::testing::Contains(HasSubstr("newest snapshot")));
+  EXPECT_THAT(problems["snapshot list"],
+              ::testing::UnorderedElementsAre(HasSubstr("listed more than once"),
+                                              HasSubstr("ControlFile3 is missing"),
+                                              HasSubstr("19981115.S01 is incomplete"),
+                                              HasSubstr("19981115.S01 is incomplete")));
+  EXPECT_THAT(problems["snapshot files"], IsEmpty());
+  EXPECT_THAT(problems["reference counts"], ::testing::ElementsAre(HasSubstr("not listed")));
+  EXPECT_THAT(problems["stored copies"], ::testing::ElementsAre(HasSubstr("is missing")));
+  EXPECT_THAT(problems["unreferenced copies"],
+              ::testing::ElementsAre(HasSubstr("00000009.98b is referenced by nothing")));
+}
+
+TEST(CommandPieces, NamesPatternsAndJson) {
+  std::vector<SnapshotInfo> snapshots = {{"20240131.S00", "", "", "", "", 1, 0, 0},
+                                         {"20240131.S01", "", "", "", "", 1, 0, 0},
+                                         {"20240131.s0a", "", "", "", "", 1, 0, 0},
+                                         {"20240131.S0F", "", "", "", "", 0, 0, 0},  // invalid
+                                         {"20240130.S3C", "", "", "", "", 1, 0, 0},
+                                         {"20240131.SXX", "", "", "", "", 1, 0, 0}};
+  EXPECT_EQ("0B", NextSnapshotNumber(snapshots, "20240131"));
+  snapshots[3].valid = 1;
+  EXPECT_EQ("10", NextSnapshotNumber(snapshots, "20240131"));
+  EXPECT_EQ("01", NextSnapshotNumber({}, "20240131"));
+
+  BackupPatterns patterns;
+  std::string error;
+  EXPECT_TRUE(
+      ParsePatterns("; comment\n\n  C:\\AUTOEXEC.BAT  \r\n\\SYSTEM\\*.DLL\n", &patterns, &error));
+  EXPECT_EQ(std::vector<std::string>{"C:\\AUTOEXEC.BAT"}, patterns.root);
+  EXPECT_EQ(std::vector<std::string>{"\\SYSTEM\\*.DLL"}, patterns.windows);
+  EXPECT_FALSE(ParsePatterns("SYSTEM.INI\n", &patterns, &error));
+  EXPECT_THAT(error, HasSubstr("line 1"));
+
+  Json json;
+  json.BeginObject().Field("a", "q\"\\\n\x01\xe9").Key("b").BeginArray().Number(1).Bool(false);
+  json.EndArray().EndObject();
+  EXPECT_EQ("{\"a\":\"q\\\"\\\\\\n\\u0001\\u00e9\",\"b\":[1,false]}", json.text());
+  EXPECT_EQ("1998-11-15", PeopleDate("19981115"));
+  EXPECT_EQ("12:34:56", PeopleTime("123456"));
+  EXPECT_EQ("1,234,567", Grouped(1234567));
+}
+
+}  // namespace
+}  // namespace quillow

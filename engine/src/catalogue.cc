@@ -1,0 +1,263 @@
+#include "catalogue.h"
+
+namespace snapshot {
+namespace {
+
+// Read, create-sub-key and set-value rights, as every catalogue access asks them.
+constexpr REGSAM kAccess = KEY_QUERY_VALUE | KEY_CREATE_SUB_KEY | KEY_SET_VALUE;
+
+std::string KeyPath(std::string_view profile, std::string_view section = {}) {
+  std::string path = CatalogueRootPath();
+  path += '\\';
+  path += profile;
+  if (!section.empty()) {
+    path += '\\';
+    path += section;
+  }
+  return path;
+}
+
+// Opens a key below HKEY_CURRENT_USER, creating it (and the keys above it) when it is missing.
+HKEY OpenOrCreate(const std::string& path) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, kAccess, &key) == ERROR_SUCCESS) return key;
+  DWORD disposition = 0;
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, kAccess,
+                      nullptr, &key, &disposition) == ERROR_SUCCESS)
+    return key;
+  return nullptr;
+}
+
+bool KeyExists(const std::string& path) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+    return false;
+  RegCloseKey(key);
+  return true;
+}
+
+bool DeleteKeyPath(const std::string& path) {
+  const LONG rc = RegDeleteKeyA(HKEY_CURRENT_USER, path.c_str());
+  return rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND;
+}
+
+}  // namespace
+
+const std::string& CatalogueRootPath() {
+  // The root is "Zemo", a backslash and "Snapshot" below the key "Software".
+  static const std::string path = std::string("Software\\") + "Zemo" + "\\" + "Snapshot";
+  return path;
+}
+
+const std::string& CatalogueRootName() {
+  static const std::string name = "HKEY_CURRENT_USER\\" + CatalogueRootPath();
+  return name;
+}
+
+std::string ProfileKeyName(std::string_view profile) {
+  std::string name = CatalogueRootName();
+  name += '\\';
+  name += profile;
+  return name;
+}
+
+std::string NumberedName(const char* pattern, int number) {
+  std::string name(pattern);
+  const size_t at = name.find("%d");
+  if (at != std::string::npos) name.replace(at, 2, std::to_string(number));
+  return name;
+}
+
+Section::Section(std::string_view profile, std::string_view section) {
+  // An empty name would address the key above it: such a section does not exist.
+  if (!profile.empty() && !section.empty()) key_ = OpenOrCreate(KeyPath(profile, section));
+}
+
+Section::~Section() {
+  Close();
+}
+
+void Section::Close() {
+  if (key_ != nullptr) RegCloseKey(key_);
+  key_ = nullptr;
+}
+
+int Section::ReadInt(std::string_view value, int fallback) const {
+  if (key_ == nullptr) return fallback;
+  const std::string name(value);
+  DWORD number = 0;
+  DWORD type = 0;
+  DWORD size = sizeof number;
+  if (RegQueryValueExA(key_, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&number),
+                       &size) != ERROR_SUCCESS ||
+      size != sizeof number)
+    return fallback;
+  return static_cast<int>(number);
+}
+
+std::string Section::ReadText(std::string_view value, std::string_view fallback) const {
+  if (key_ == nullptr) return std::string(fallback);
+  const std::string name(value);
+  char small[512];
+  DWORD type = 0;
+  DWORD size = sizeof small;
+  LONG rc =
+      RegQueryValueExA(key_, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(small), &size);
+  std::string data;
+  if (rc == ERROR_SUCCESS) {
+    data.assign(small, size);
+  } else if (rc == ERROR_MORE_DATA) {
+    // The value grew past the small buffer: read it whole.
+    for (int attempt = 0; attempt < 4 && rc == ERROR_MORE_DATA; ++attempt) {
+      data.resize(size);
+      rc = RegQueryValueExA(key_, name.c_str(), nullptr, &type,
+                            reinterpret_cast<BYTE*>(data.data()), &size);
+    }
+    if (rc != ERROR_SUCCESS) return std::string(fallback);
+    data.resize(size);
+  } else {
+    return std::string(fallback);
+  }
+  if (type != REG_SZ && type != REG_EXPAND_SZ) return std::string(fallback);
+  const size_t end = data.find('\0');
+  if (end != std::string::npos) data.resize(end);
+  return data;
+}
+
+bool Section::Has(std::string_view value) const {
+  if (key_ == nullptr) return false;
+  const std::string name(value);
+  DWORD type = 0;
+  DWORD size = 0;
+  return RegQueryValueExA(key_, name.c_str(), nullptr, &type, nullptr, &size) == ERROR_SUCCESS;
+}
+
+bool Section::WriteInt(std::string_view value, int number) {
+  if (key_ == nullptr) return false;
+  const std::string name(value);
+  const DWORD data = static_cast<DWORD>(number);
+  return RegSetValueExA(key_, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data),
+                        sizeof data) == ERROR_SUCCESS;
+}
+
+bool Section::WriteText(std::string_view value, std::string_view text) {
+  if (key_ == nullptr) return false;
+  const std::string name(value);
+  const std::string data(text);
+  return RegSetValueExA(key_, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                        static_cast<DWORD>(data.size() + 1)) == ERROR_SUCCESS;
+}
+
+bool Section::DeleteValue(std::string_view value) {
+  if (key_ == nullptr) return false;
+  const std::string name(value);
+  const LONG rc = RegDeleteValueA(key_, name.c_str());
+  return rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND;
+}
+
+int ReadInt(std::string_view profile, std::string_view section, std::string_view value,
+            int fallback) {
+  return Section(profile, section).ReadInt(value, fallback);
+}
+
+std::string ReadText(std::string_view profile, std::string_view section, std::string_view value,
+                     std::string_view fallback) {
+  return Section(profile, section).ReadText(value, fallback);
+}
+
+bool WriteInt(std::string_view profile, std::string_view section, std::string_view value,
+              int number) {
+  return Section(profile, section).WriteInt(value, number);
+}
+
+bool WriteText(std::string_view profile, std::string_view section, std::string_view value,
+               std::string_view text) {
+  return Section(profile, section).WriteText(value, text);
+}
+
+bool DeleteValue(std::string_view profile, std::string_view section, std::string_view value) {
+  return Section(profile, section).DeleteValue(value);
+}
+
+bool DeleteSection(std::string_view profile, std::string_view section) {
+  if (profile.empty() || section.empty()) return true;  // names no section: nothing to delete
+  return DeleteKeyPath(KeyPath(profile, section));
+}
+
+bool DeleteProfile(std::string_view profile) {
+  if (profile.empty()) return false;  // would name the catalogue root
+  const std::string path = KeyPath(profile);
+  DeleteKeyPath(path);
+  return !KeyExists(path);
+}
+
+bool DeleteCatalogueRoot() {
+  DeleteKeyPath(CatalogueRootPath());
+  return !KeyExists(CatalogueRootPath());
+}
+
+bool FlushCatalogue() {
+  HKEY root = nullptr;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, CatalogueRootPath().c_str(), 0, KEY_ALL_ACCESS, &root) !=
+      ERROR_SUCCESS)
+    return true;
+  const LONG rc = RegFlushKey(root);
+  RegCloseKey(root);
+  return rc == ERROR_SUCCESS;
+}
+
+std::vector<std::string> ReadList(const ListSpec& spec) {
+  Section section(spec.profile, spec.section);
+  const int count = section.ReadInt(spec.count_value, 0);
+  std::vector<std::string> entries;
+  if (count <= 0) return entries;
+  entries.reserve(static_cast<size_t>(count));
+  for (int i = 0; i < count; ++i)
+    entries.push_back(section.ReadText(NumberedName(spec.pattern, spec.first + i)));
+  return entries;
+}
+
+bool RewriteList(const ListSpec& spec, const std::vector<std::string>& old_entries,
+                 const std::vector<std::string>& entries) {
+  Section section(spec.profile, spec.section);
+  if (!section.ok()) return false;
+  for (size_t i = 0; i < entries.size(); ++i) {
+    if (i < old_entries.size() && old_entries[i] == entries[i]) continue;
+    if (!section.WriteText(NumberedName(spec.pattern, spec.first + static_cast<int>(i)),
+                           entries[i]))
+      return false;
+  }
+  if (entries.size() != old_entries.size() &&
+      !section.WriteInt(spec.count_value, static_cast<int>(entries.size())))
+    return false;
+  for (size_t i = entries.size(); i < old_entries.size(); ++i)
+    if (!section.DeleteValue(NumberedName(spec.pattern, spec.first + static_cast<int>(i))))
+      return false;
+  return true;
+}
+
+ListSpec SnapshotList() {
+  return {cat::kMaster, cat::kMisc, cat::kNumofSSImage, cat::kControlFile, 1};
+}
+
+ListSpec IndexList() {
+  return {cat::kReferences, cat::kIndex, cat::kIndexCount, cat::kKey, 1};
+}
+
+ListSpec ReferenceList(std::string_view file_key) {
+  return {cat::kReferences, file_key, cat::kRefCount, cat::kRefControlFile, 1};
+}
+
+ListSpec FileList(std::string_view snapshot, bool kernel) {
+  return {snapshot, kernel ? cat::kKernelFileList : cat::kUserFileList, cat::kFileCount, cat::kFile,
+          0};
+}
+
+std::vector<std::string> ReadSnapshotFileKeys(std::string_view snapshot) {
+  std::vector<std::string> keys = ReadList(FileList(snapshot, true));
+  std::vector<std::string> user = ReadList(FileList(snapshot, false));
+  keys.insert(keys.end(), user.begin(), user.end());
+  return keys;
+}
+
+}  // namespace snapshot

@@ -1,0 +1,110 @@
+#include "queries.h"
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "catalogue.h"
+
+namespace snapshot {
+namespace {
+
+// A Size text read as a number: decimal digits with an optional sign, else 0.
+int32_t ParseSize(const std::string& text) {
+  size_t i = (!text.empty() && (text[0] == '-' || text[0] == '+')) ? 1 : 0;
+  if (i == text.size() || text.size() - i > 10) return 0;
+  long long value = 0;
+  for (; i < text.size(); ++i) {
+    if (text[i] < '0' || text[i] > '9') return 0;
+    value = value * 10 + (text[i] - '0');
+  }
+  if (text[0] == '-') value = -value;
+  return static_cast<int32_t>(static_cast<uint32_t>(value));
+}
+
+void FillSnapshotRecord(SSImgRecord& record, std::string_view name) {
+  CopyField(record.name, name);
+  {
+    Section misc(name, cat::kMisc);
+    CopyField(record.imageName, misc.ReadText(cat::kImageName));
+    CopyField(record.comments, misc.ReadText(cat::kComments));
+    CopyField(record.date, misc.ReadText(cat::kDate));
+    CopyField(record.time, misc.ReadText(cat::kTime));
+    record.valid = misc.ReadInt(cat::kValid, 0);
+  }
+  record.kernelFileCount = ReadInt(name, cat::kKernelFileList, cat::kFileCount, 0);
+  record.userFileCount = ReadInt(name, cat::kUserFileList, cat::kFileCount, 0);
+}
+
+void FillFileRecord(SSFileRecord& record, const std::string& key) {
+  Section section(cat::kReferences, key);
+  CopyField(record.fileKey, key);
+  CopyField(record.date, section.ReadText(cat::kDate));
+  CopyField(record.time, section.ReadText(cat::kTime));
+  CopyField(record.attributes, section.ReadText(cat::kAttrib));
+  CopyField(record.type, section.ReadText(cat::kType));
+  CopyField(record.sourceFolder, section.ReadText(cat::kOriginalPath));
+  CopyField(record.sourceName, section.ReadText(cat::kOriginalFileName));
+  CopyField(record.storePath, section.ReadText(cat::kStorePath));
+  CopyField(record.storeFolder, section.ReadText(cat::kStoreDir));
+  CopyField(record.alias, section.ReadText(cat::kAlias));
+  CopyField(record.version, section.ReadText(cat::kVersion));
+  const int last = section.ReadInt(cat::kRefCount, 1);
+  CopyField(record.lastSnapshot, section.ReadText(NumberedName(cat::kRefControlFile, last)));
+  record.size = ParseSize(section.ReadText(cat::kSize, "0"));
+}
+
+}  // namespace
+
+void CopyField(char (&field)[SS_TEXT_FIELD], std::string_view text) {
+  const size_t n = text.size() < SS_TEXT_FIELD - 1 ? text.size() : SS_TEXT_FIELD - 1;
+  std::memcpy(field, text.data(), n);
+  std::memset(field + n, 0, SS_TEXT_FIELD - n);
+}
+
+LONG QuerySnapshotCount() {
+  return ReadInt(cat::kMaster, cat::kMisc, cat::kNumofSSImage, 0);
+}
+
+LONG QuerySnapshots(std::string_view name, SSImgRecord* buffer) {
+  const std::vector<std::string> names = ReadList(SnapshotList());
+  if (!name.empty()) {
+    for (const std::string& listed : names) {
+      if (listed == name) {
+        FillSnapshotRecord(buffer[0], name);
+        return 1;
+      }
+    }
+    return 0;
+  }
+  for (size_t i = 0; i < names.size(); ++i) FillSnapshotRecord(buffer[i], names[i]);
+  return static_cast<LONG>(names.size());
+}
+
+LONG QuerySnapshotFileCount(std::string_view name) {
+  return ReadInt(name, cat::kKernelFileList, cat::kFileCount, 0) +
+         ReadInt(name, cat::kUserFileList, cat::kFileCount, 0);
+}
+
+LONG QuerySnapshotFiles(SSFileRecord* buffer, std::string_view name) {
+  const std::vector<std::string> keys = ReadSnapshotFileKeys(name);
+  for (size_t i = 0; i < keys.size(); ++i) FillFileRecord(buffer[i], keys[i]);
+  return static_cast<LONG>(keys.size());
+}
+
+LONG QueryStoredVersionCount() {
+  return ReadInt(cat::kReferences, cat::kIndex, cat::kIndexCount, 0);
+}
+
+LONG QueryStoredVersions(std::string_view filter, SSFileRecord* buffer) {
+  const std::vector<std::string> keys = ReadList(IndexList());
+  LONG written = 0;
+  for (const std::string& key : keys) {
+    if (!filter.empty() && ReadText(cat::kReferences, key, cat::kOriginalFileName) != filter)
+      continue;
+    FillFileRecord(buffer[written++], key);
+  }
+  return written;
+}
+
+}  // namespace snapshot
