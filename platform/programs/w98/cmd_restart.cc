@@ -1,4 +1,5 @@
-// w98 restart: restarts the machine (ends its programs, then runs its start-up programs).
+// w98 restart [--wait[=SECONDS]] [--log]: ends the machine's session and boots it again.
+#include "boot_run.h"
 #include "command.h"
 #include "w98/w98.h"
 
@@ -6,13 +7,19 @@ namespace w98tool {
 namespace {
 
 int Restart(const Args& args) {
-  if (!args.empty()) return Fail("usage: w98 restart", 2);
-  return w98::RestartMachine();
+  BootOptions options;
+  std::string error;
+  if (!ParseBootOptions(args, &options, &error))
+    return Fail(error + "\nusage: w98 restart [--wait[=SECONDS]] [--log]", kUsage);
+  return RunBoot(options, [] { return w98::RestartMachine(); });
 }
 
 }  // namespace
 
-W98_TOOL_COMMAND("restart", "w98 restart               restart the machine (start-up programs)",
+W98_TOOL_COMMAND("restart",
+                 "w98 restart [--wait[=SECONDS]] [--log]\n"
+                 "                            end the machine's programs and boot it again\n"
+                 "                            (options as for boot)",
                  true, Restart);
 
 }  // namespace w98tool

@@ -1,6 +1,5 @@
-// The machine's restart: a table of ordered steps. The built-in ones end the programs still
-// running and then run the Windows start-up programs (RunOnce, then Run); the real-mode DOS
-// phase slots in between them by registering its own step.
+// The machine's restart and boot: a table of ordered steps. The built-in ones end the programs
+// still running, run the DOS phase, and run the Windows start-up programs (RunOnce, then Run).
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -8,135 +7,42 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <cstring>
-#include <fstream>
+#include <cerrno>
+#include <chrono>
 #include <mutex>
 #include <thread>
 #include <vector>
 
 #include "core/machine.h"
+#include "process/boot_log.h"
+#include "process/boot_phases.h"
+#include "process/power_state.h"
 #include "process/process_table.h"
-#include "process/spawn.h"
 #include "w98/machine.h"
 #include "w98/session.h"
-#include "w98/windows.h"
 
 extern char** environ;
 
 namespace w98 {
 namespace {
 
-constexpr const char* kStartupKey = "Software\\Microsoft\\Windows\\CurrentVersion\\";
-
 struct PhaseTable {
   std::mutex mutex;
   std::vector<RestartPhase> phases;
 };
 
-bool EndPrograms() {
-  const int ended = internal::EndMachinePrograms(std::chrono::seconds(3));
-  WriteBootLog("ended " + std::to_string(ended) + " running program(s)");
-  return true;
-}
-
-struct StartupEntry {
-  std::string name;
-  std::string command;
-};
-
-std::vector<StartupEntry> ReadStartupEntries(HKEY key) {
-  std::vector<StartupEntry> entries;
-  for (DWORD index = 0;; ++index) {
-    char name[256];
-    DWORD name_size = sizeof name;
-    char data[2048];
-    DWORD data_size = sizeof data;
-    DWORD type = 0;
-    const LONG rc = RegEnumValueA(key, index, name, &name_size, nullptr, &type,
-                                  reinterpret_cast<BYTE*>(data), &data_size);
-    if (rc == ERROR_NO_MORE_ITEMS) break;
-    if (rc != ERROR_SUCCESS) {
-      WriteBootLog("cannot read a start-up value: error " + std::to_string(rc));
-      continue;
-    }
-    if ((type != REG_SZ && type != REG_EXPAND_SZ) || data_size == 0) continue;
-    entries.push_back({name, std::string(data, strnlen(data, data_size))});
-  }
-  return entries;
-}
-
-// Runs the programs of one start-up key: RunOnce values are removed before each runs and run
-// one after the other; Run values are started side by side.
-void RunStartupKey(const char* which, bool once) {
-  HKEY key = nullptr;
-  const std::string path = std::string(kStartupKey) + which;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) {
-    WriteBootLog(std::string(which) + ": no key");
-    return;
-  }
-  const std::string windows_folder = internal::Machine::Current()->WindowsFolder();
-  for (const StartupEntry& entry : ReadStartupEntries(key)) {
-    if (once) {
-      RegDeleteValueA(key, entry.name.c_str());
-      RegFlushKey(key);
-    }
-    WriteBootLog(std::string(which) + " " + entry.name + ": " + entry.command);
-    std::shared_ptr<internal::ProcessObject> process;
-    const DWORD error = internal::StartCommandLine(nullptr, entry.command.c_str(),
-                                                   windows_folder.c_str(), &process);
-    if (error != ERROR_SUCCESS) {
-      WriteBootLog(std::string(which) + " " + entry.name + ": cannot start (error " +
-                   std::to_string(error) + ")");
-      continue;
-    }
-    if (once) {
-      process->Wait(INFINITE);
-      WriteBootLog(std::string(which) + " " + entry.name + ": ended with " +
-                   std::to_string(process->ExitCode()));
-    }
-  }
-  RegCloseKey(key);
-}
-
-bool WindowsStartup() {
-  RunStartupKey("RunOnce", true);
-  RunStartupKey("Run", false);
-  return true;
-}
-
 PhaseTable& Phases() {
   static PhaseTable* table = [] {
     auto* t = new PhaseTable;
-    t->phases.push_back({"end programs", 100, EndPrograms});
-    t->phases.push_back({"Windows start-up", 300, WindowsStartup});
+    t->phases.push_back({"end programs", 100, internal::EndProgramsPhase});
+    t->phases.push_back({"DOS", kBootOrder, internal::RunDosPhase});
+    t->phases.push_back({"Windows start-up", 300, internal::WindowsStartupPhase});
     return t;
   }();
   return *table;
 }
 
-}  // namespace
-
-void WriteBootLog(const std::string& line) {
-  auto machine = internal::Machine::Current();
-  if (!machine) return;
-  SYSTEMTIME now;
-  GetLocalTime(&now);
-  char stamp[48];
-  std::snprintf(stamp, sizeof stamp, "%04u-%02u-%02u %02u:%02u:%02u ", now.wYear, now.wMonth,
-                now.wDay, now.wHour, now.wMinute, now.wSecond);
-  std::ofstream out(machine->RunFolder() / "boot.log", std::ios::app);
-  out << stamp << line << "\n";
-}
-
-void RegisterRestartPhase(RestartPhase phase) {
-  PhaseTable& table = Phases();
-  std::lock_guard<std::mutex> lock(table.mutex);
-  std::erase_if(table.phases, [&](const RestartPhase& p) { return p.name == phase.name; });
-  table.phases.push_back(std::move(phase));
-}
-
-int RestartMachine() {
+std::vector<RestartPhase> SortedPhases() {
   std::vector<RestartPhase> phases;
   {
     PhaseTable& table = Phases();
@@ -145,16 +51,84 @@ int RestartMachine() {
   }
   std::stable_sort(phases.begin(), phases.end(),
                    [](const RestartPhase& a, const RestartPhase& b) { return a.order < b.order; });
-  WriteBootLog("restart");
+  return phases;
+}
+
+// Runs the steps of `phases` whose order lies in [from, to); false when one stopped.
+bool RunPhases(const std::vector<RestartPhase>& phases, int from, int to, const char* what) {
   for (const RestartPhase& phase : phases) {
+    if (phase.order < from || phase.order >= to) continue;
     WriteBootLog("phase: " + phase.name);
     if (!phase.run()) {
-      WriteBootLog("restart stopped in phase " + phase.name);
-      return 1;
+      WriteBootLog(std::string(what) + " stopped in phase " + phase.name);
+      return false;
     }
   }
-  WriteBootLog("restart done");
+  return true;
+}
+
+// The boot proper, from the DOS phase on; the caller holds the boot lock.
+int Boot(const std::vector<RestartPhase>& phases, const char* what) {
+  internal::RecordPowerState(internal::PowerState::kStarting);
+  internal::StartNewBootLog();
+  WriteBootLog(what);
+  if (!RunPhases(phases, kBootOrder, INT32_MAX, what)) {
+    internal::RecordPowerState(internal::PowerState::kOff);
+    return 1;
+  }
+  internal::RecordPowerState(internal::PowerState::kOn);
+  WriteBootLog(std::string(what) + " done");
   return 0;
+}
+
+}  // namespace
+
+namespace internal {
+
+bool EndProgramsPhase() {
+  const int ended = EndMachinePrograms(std::chrono::seconds(3));
+  WriteBootLog("ended " + std::to_string(ended) + " running program(s)");
+  return true;
+}
+
+}  // namespace internal
+
+void RegisterRestartPhase(RestartPhase phase) {
+  PhaseTable& table = Phases();
+  std::lock_guard<std::mutex> lock(table.mutex);
+  std::erase_if(table.phases, [&](const RestartPhase& p) { return p.name == phase.name; });
+  table.phases.push_back(std::move(phase));
+}
+
+bool MachineIsOff() {
+  return internal::MachineOff();
+}
+
+int RestartMachine() {
+  internal::BootLock lock;
+  const std::vector<RestartPhase> phases = SortedPhases();
+  // The end of the session belongs to the log of the session that ends.
+  WriteBootLog("restart");
+  if (!RunPhases(phases, INT32_MIN, kBootOrder, "restart")) return 1;
+  return Boot(phases, "restart");
+}
+
+int BootMachine() {
+  internal::BootLock lock;
+  if (!internal::MachineOff()) return 2;
+  return Boot(SortedPhases(), "boot");
+}
+
+bool WaitForMachinePrograms(unsigned long limit_ms) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limit_ms);
+  for (;;) {
+    bool running = false;
+    for (const auto& entry : internal::LiveProcessEntries())
+      if (entry.pid != ::getpid()) running = true;
+    if (!running) return true;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
 }
 
 bool StartRestartDetached() {

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "core/api.h"
+#include "process/power_state.h"
 #include "process/process_table.h"
 #include "registry/storage_hooks.h"
 #include "w98/session.h"
@@ -65,6 +66,10 @@ W98API BOOL WINAPI ExitWindowsEx(UINT uFlags, DWORD) {
   w98::WriteBootLog((uFlags & EWX_REBOOT) ? "session ends: restart" : "session ends");
   EndMachinePrograms(std::chrono::seconds(3));
   FlushAllHives();
+  if ((uFlags & (EWX_SHUTDOWN | EWX_POWEROFF)) && !(uFlags & EWX_REBOOT)) {
+    RecordPowerState(PowerState::kOff);
+    w98::WriteBootLog("machine off");
+  }
   if ((uFlags & EWX_REBOOT) && !w98::StartRestartDetached()) {
     w98::WriteBootLog("cannot start the restart");
     SetLastError(ERROR_FILE_NOT_FOUND);

@@ -1,6 +1,7 @@
 // Starting programs of the machine (CreateProcessA, ShellExecuteExA) and waiting for them.
 #include "process/spawn.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -93,7 +94,7 @@ std::vector<std::string> ChildEnvironment(const std::string& command_line,
 
 DWORD StartImage(const ProgramImage& found, const std::string& command_line,
                  const std::string& arguments, const char* current_folder,
-                 std::shared_ptr<ProcessObject>* started) {
+                 std::shared_ptr<ProcessObject>* started, int output) {
   ProgramImage image = found;
   std::vector<std::string> args = SplitCommandLine(arguments);
   std::string windows_line = command_line;
@@ -134,6 +135,11 @@ DWORD StartImage(const ProgramImage& found, const std::string& command_line,
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   if (has_host_folder) posix_spawn_file_actions_addchdir_np(&actions, host_folder.host.c_str());
+  if (output >= 0) {
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, output, 1);
+    posix_spawn_file_actions_adddup2(&actions, output, 2);
+  }
   pid_t pid = -1;
   const int rc =
       posix_spawn(&pid, image.host_program.c_str(), &actions, nullptr, argv.data(), envp.data());
@@ -155,7 +161,8 @@ DWORD StartImage(const ProgramImage& found, const std::string& command_line,
 }
 
 DWORD StartCommandLine(const char* application, const char* command_line,
-                       const char* current_folder, std::shared_ptr<ProcessObject>* started) {
+                       const char* current_folder, std::shared_ptr<ProcessObject>* started,
+                       int output) {
   const std::string line = command_line != nullptr ? command_line : "";
   ProgramImage image;
   std::string rest;
@@ -173,7 +180,7 @@ DWORD StartCommandLine(const char* application, const char* command_line,
   }
   if (error != ERROR_SUCCESS) return error;
   const std::string windows_line = line.empty() ? std::string(application) : line;
-  return StartImage(image, windows_line, rest, current_folder, started);
+  return StartImage(image, windows_line, rest, current_folder, started, output);
 }
 
 }  // namespace w98::internal

@@ -34,15 +34,18 @@ class ProcessObject final : public KernelObject {
 
 // Starts a program found by FindProgram with the Windows command line `command_line`, whose
 // arguments after the program's name are `arguments`, in `current_folder` (a DOS folder; null
-// or empty: the caller's). ERROR_SUCCESS and *started, or the error.
+// or empty: the caller's). The program shares the caller's standard streams, unless `output`
+// is a descriptor: then its standard output and standard error go there and its standard input
+// reads nothing. ERROR_SUCCESS and *started, or the error.
 DWORD StartImage(const ProgramImage& image, const std::string& command_line,
                  const std::string& arguments, const char* current_folder,
-                 std::shared_ptr<ProcessObject>* started);
+                 std::shared_ptr<ProcessObject>* started, int output = -1);
 
 // Starts a program as CreateProcessA does: `application` names it, else the command line's
-// first token does (an unquoted name with blanks is tried at each blank).
+// first token does (an unquoted name with blanks is tried at each blank). `output` as above.
 DWORD StartCommandLine(const char* application, const char* command_line,
-                       const char* current_folder, std::shared_ptr<ProcessObject>* started);
+                       const char* current_folder, std::shared_ptr<ProcessObject>* started,
+                       int output = -1);
 
 }  // namespace w98::internal
 

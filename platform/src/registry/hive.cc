@@ -14,8 +14,10 @@
 namespace w98::internal {
 namespace {
 
-// How often a reader looks for other processes' commits.
+// How often a reader looks for other processes' commits: when nothing announces them, and
+// when the machine's change counter does (which leaves only files replaced behind w98's back).
 constexpr std::int64_t kCheckIntervalNs = 2'000'000;
+constexpr std::int64_t kAnnouncedCheckIntervalNs = 50'000'000;
 
 std::int64_t RandomStamp() {
   static std::mutex mutex;
@@ -103,18 +105,44 @@ void Hive::Hold(bool hold) {
 
 // ---------------------------------------------------------------- file side
 
+void Hive::SetChangeCounter(std::atomic<std::uint64_t>* counter) {
+  if (counter != nullptr) seen_changes_.store(counter->load());
+  change_counter_.store(counter);
+}
+
+void Hive::AnnounceCommit() {
+  std::atomic<std::uint64_t>* counter = change_counter_.load();
+  if (counter == nullptr) return;
+  const std::uint64_t before = counter->fetch_add(1);
+  // Our own commit need not send us to the file again; someone else's would.
+  std::uint64_t expected = before;
+  seen_changes_.compare_exchange_strong(expected, before + 1);
+}
+
 LONG Hive::Sync(bool force) {
   const std::int64_t now = MonotonicNs();
-  if (!force && loaded_.load() && now - last_check_ns_.load() < kCheckIntervalNs)
-    return ERROR_SUCCESS;
+  std::atomic<std::uint64_t>* counter = change_counter_.load();
+  // A commit that another process announced must be seen now; the periodic look may wait.
+  const bool announced = counter != nullptr && counter->load() != seen_changes_.load();
+  const bool must = force || !loaded_.load() || announced;
+  if (!must) {
+    const std::int64_t since = now - last_check_ns_.load();
+    if (since < (counter == nullptr ? kCheckIntervalNs : kAnnouncedCheckIntervalNs))
+      return ERROR_SUCCESS;
+  }
   std::unique_lock<std::mutex> lock(file_mutex_, std::defer_lock);
-  if (loaded_.load() && !force) {
-    if (!lock.try_lock()) return ERROR_SUCCESS;  // a commit is under way and catches up itself
-  } else {
+  if (must) {
     lock.lock();
+  } else if (!lock.try_lock()) {
+    return ERROR_SUCCESS;  // a commit is under way and catches up itself
   }
   last_check_ns_.store(now);
-  return SyncLocked();
+  // Counted before the file is read, and marked seen only once the tree shows it: a thread
+  // that finds the mark meanwhile waits above for this sync instead of reading a stale tree.
+  const std::uint64_t announcements = counter != nullptr ? counter->load() : 0;
+  const LONG err = SyncLocked();
+  if (err == ERROR_SUCCESS && counter != nullptr) seen_changes_.store(announcements);
+  return err;
 }
 
 bool Hive::FileReplaced() {
@@ -249,6 +277,7 @@ LONG Hive::Commit() {
     return err;
   }
   seen_ = next;
+  AnnounceCommit();
   std::int64_t version = 0;
   if (file_->DataVersion(&version) == ERROR_SUCCESS) data_version_ = version;
   std::lock_guard<std::mutex> tree(mutex_);
@@ -261,6 +290,8 @@ void Hive::Detach() {
   std::lock_guard<std::mutex> lock(file_mutex_);
   LetGoOfFile();
   last_check_ns_.store(0);
+  // The file is about to be replaced: other processes should look again.
+  if (std::atomic<std::uint64_t>* counter = change_counter_.load()) counter->fetch_add(1);
 }
 
 LONG Hive::Backup(const std::filesystem::path& target) {

@@ -59,6 +59,11 @@ class Hive {
   // True when the file this hive uses is the host file (dev, ino).
   bool Uses(dev_t dev, ino_t ino);
 
+  // A counter shared by every process of the machine (in its run folder) that each commit to
+  // this hive's file bumps: a process then looks at the file at its next call instead of
+  // within a few milliseconds. Set once, before the hive is used; the counter outlives it.
+  void SetChangeCounter(std::atomic<std::uint64_t>* counter);
+
   // While held (counted), the flusher leaves the hive alone, so that a batch of writes
   // (an import) reaches the file in one commit.
   void Hold(bool hold);
@@ -87,6 +92,7 @@ class Hive {
   LONG CatchUp();
   bool FileReplaced();
   void LetGoOfFile();
+  void AnnounceCommit();
   std::int64_t NextSeq() { return static_cast<std::int64_t>(++seq_); }
   void Touch(RegKey& key);
   void NotePending();
@@ -112,6 +118,8 @@ class Hive {
   std::atomic<std::int64_t> last_check_ns_{0};
   std::atomic<int> holds_{0};
   std::atomic<std::int64_t> pending_since_{0};
+  std::atomic<std::atomic<std::uint64_t>*> change_counter_{nullptr};
+  std::atomic<std::uint64_t> seen_changes_{0};
 
   // Tree side: guarded by mutex_.
   mutable std::mutex mutex_;

@@ -1,6 +1,12 @@
 #include "registry/registry.h"
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
 
 #include <mutex>
 #include <unordered_map>
@@ -39,6 +45,23 @@ struct State {
 State& Global() {
   static State* state = new State;
   return *state;
+}
+
+// The machine's shared commit counters (one per hive) in its run folder, or nullptr when the
+// file cannot be mapped. The mapping is kept for the life of the process.
+std::atomic<std::uint64_t>* MapChangeCounters(const std::filesystem::path& run_folder) {
+  constexpr size_t kSize = 64;
+  const int fd =
+      ::open((run_folder / "registry.changes").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) return nullptr;
+  struct stat st {};
+  void* map = MAP_FAILED;
+  if (::fstat(fd, &st) == 0 &&
+      (st.st_size >= static_cast<off_t>(kSize) || ::ftruncate(fd, kSize) == 0))
+    map = ::mmap(nullptr, kSize, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+  ::close(fd);
+  static_assert(std::atomic<std::uint64_t>::is_always_lock_free);
+  return map == MAP_FAILED ? nullptr : static_cast<std::atomic<std::uint64_t>*>(map);
 }
 
 void OnMachineReset() {
@@ -113,6 +136,10 @@ LONG MachineHive(HiveKind kind, std::shared_ptr<Hive>* out) {
     fresh->generation = generation;
     fresh->hives[0] = OpenHive(HivePathOf(fresh->root, HiveKind::kSystem));
     fresh->hives[1] = OpenHive(HivePathOf(fresh->root, HiveKind::kUser));
+    if (std::atomic<std::uint64_t>* counters = MapChangeCounters(machine->RunFolder())) {
+      fresh->hives[0]->SetChangeCounter(&counters[0]);
+      fresh->hives[1]->SetChangeCounter(&counters[1]);
+    }
     std::lock_guard<std::mutex> lock(s.mutex);
     if (!fits(s.current)) {
       if (s.current && s.current->generation != generation) s.handles.clear();

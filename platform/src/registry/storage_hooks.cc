@@ -130,4 +130,8 @@ void FlushAllHives() {
   CommitAllHives();
 }
 
+void ReleaseAllHives() {
+  for (auto& hive : LiveHives()) hive->Detach();
+}
+
 }  // namespace w98::internal

@@ -29,6 +29,12 @@ void BeforeHiveReplaced(const std::filesystem::path& target);
 // program is started, and when the session ends).
 void FlushAllHives();
 
+// Makes every registry write of this process durable and then lets go of every hive file, so
+// that this process holds none of them open (before the DOS phase of a boot, whose batch lines
+// may replace or rewrite the hives). The next registry call opens the file again and reads it
+// afresh. Thread-safe.
+void ReleaseAllHives();
+
 }  // namespace w98::internal
 
 #endif  // W98_SRC_REGISTRY_STORAGE_HOOKS_H

@@ -166,6 +166,26 @@ TEST_F(ProcessTest, WritesReachOtherProcessesAndFlushIsImmediate) {
   EXPECT_EQ(ValuesInFile(UserDat(), {"Software", "Seen"})["mine"], 7u);
 }
 
+// A program that flushed and ended is seen at the very next call, even while another thread
+// of this process keeps looking at the registry (so no periodic check is due).
+TEST_F(ProcessTest, AFlushedWriteOfAnotherProgramIsSeenAtTheNextCall) {
+  std::atomic<bool> stop{false};
+  std::thread reader([&] {
+    DWORD v = 0;
+    while (!stop) ReadDword("Software\\Next", "r0_0", &v);
+  });
+  for (int round = 0; round < 15; ++round) {
+    const std::string prefix = std::string("r") + std::to_string(round) + "_";
+    Child child({"count", "Software\\Next", prefix, "0", "1", "flush"});
+    ASSERT_EQ(child.Wait(), 0);
+    DWORD v = 12345;
+    EXPECT_TRUE(ReadDword("Software\\Next", prefix + "0", &v)) << "round " << round;
+    EXPECT_EQ(v, 0u);
+  }
+  stop = true;
+  reader.join();
+}
+
 TEST_F(ProcessTest, ConcurrentWritersNeverLoseEachOthersValues) {
   Child a({"count", "Software\\Shared", "a", "0", "400", "flush"});
   Child b({"count", "Software\\Shared", "b", "0", "400", "flush"});

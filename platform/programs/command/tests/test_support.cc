@@ -48,6 +48,9 @@ ProgramRun RunHostProgram(const std::string& program, const std::vector<std::str
   posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], 1);
   posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], 2);
   posix_spawn_file_actions_addclose(&actions, pipe_fds[0]);
+  // Only the program's standard streams hold the pipe: a program that it leaves running (a
+  // start-up program of a boot) must not keep the caller reading.
+  posix_spawn_file_actions_addclose(&actions, pipe_fds[1]);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
   pid_t pid = 0;
   const int spawned =

@@ -1,0 +1,2 @@
+
+command /c "c:\windows\temp\rw.bat"
