@@ -9,7 +9,6 @@
 // Run from a release build: bench/engine/run.sh. The machine is generated once into
 // QUILLOW_BENCH_MACHINE (default: <bin>/../engine-bench-machine) and reused.
 #include <spawn.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 
 #include <benchmark/benchmark.h>
@@ -18,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -100,10 +100,21 @@ void ResetStore(const std::string& machine) {
   Init(kStore);
 }
 
+// Snapshot names "20240131.Snnn". The machine and its snapshots outlive a run, so a name is
+// taken only when no listed snapshot has it: a save under a listed name would replace that
+// snapshot (releasing its references first) instead of adding one.
 int g_snapshot_number = 0;
 std::string NextName() {
+  std::vector<SSImgRecord> listed(static_cast<size_t>(GetSSImgCount()));
+  listed.resize(static_cast<size_t>(ListSSImg("", listed.data())));
+  std::set<std::string> taken;
+  for (const SSImgRecord& record : listed) taken.insert(record.name);
   char name[32];
-  std::snprintf(name, sizeof name, "20240131.S%02X", ++g_snapshot_number % 256);
+  for (int tries = 0; tries < 4096; ++tries) {
+    g_snapshot_number = (g_snapshot_number + 1) % 4096;
+    std::snprintf(name, sizeof name, "20240131.S%03X", g_snapshot_number);
+    if (taken.count(name) == 0) break;
+  }
   return name;
 }
 
@@ -167,8 +178,26 @@ void BM_GetSSImgInfo(benchmark::State& state) {
   state.counters["files"] = static_cast<double>(records.size());
 }
 
+// Runs this program with `arguments` and waits for it; its exit code, or -1.
+int RunSelf(const std::vector<std::string>& arguments) {
+  const std::string self = BinFolder() + "/engine_bench";
+  std::vector<char*> argv{const_cast<char*>(self.c_str())};
+  for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+  argv.push_back(nullptr);
+  pid_t child = 0;
+  if (posix_spawn(&child, self.c_str(), nullptr, nullptr, argv.data(), environ) != 0) return -1;
+  int status = 0;
+  if (waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+  return WEXITSTATUS(status);
+}
+
 // The peak resident memory of a save of a machine of `files` files of `mean_size` bytes, run in
-// a process of its own (this program with --save-child).
+// a process of its own (this program with --save-child), which reports its own peak.
+//
+// The child's own figure is the one that counts: the rusage that wait4 gives includes the
+// children the save starts (the registry editor, which loads the whole hive), and Linux starts
+// the maximum of a spawned process at the resident size of the parent it was spawned from (this
+// process, which holds the big machine's catalogue), which hid every difference between saves.
 void BM_SavePeakMemory(benchmark::State& state) {
   MachineShape shape;
   shape.files = static_cast<int>(state.range(0));
@@ -185,33 +214,61 @@ void BM_SavePeakMemory(benchmark::State& state) {
                                 std::to_string(shape.mean_size) + " >/dev/null";
     if (std::system(command.c_str()) != 0) state.SkipWithError("cannot generate the machine");
   }
+  const std::string report = machine + ".peak";
   long peak_kb = 0;
   for (auto _ : state) {
-    const std::string self = BinFolder() + "/engine_bench";
-    char* argv[] = {const_cast<char*>(self.c_str()), const_cast<char*>("--save-child"),
-                    const_cast<char*>(machine.c_str()), nullptr};
-    pid_t child = 0;
-    if (posix_spawn(&child, self.c_str(), nullptr, nullptr, argv, environ) != 0) {
-      state.SkipWithError("cannot start the child");
+    // The store is reset by a child of its own, so that the save's child starts from an empty
+    // catalogue whatever an earlier run left.
+    fs::remove(report);
+    if (RunSelf({"--reset-child", machine}) != 0) {
+      state.SkipWithError("the child's reset failed");
       break;
     }
-    int status = 0;
-    struct rusage usage {};
-    wait4(child, &status, 0, &usage);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+    if (RunSelf({"--save-child", machine, report}) != 0) {
       state.SkipWithError("the child's save failed");
-    peak_kb = usage.ru_maxrss;
+      break;
+    }
+    std::FILE* in = std::fopen(report.c_str(), "r");
+    if (in == nullptr || std::fscanf(in, "%ld", &peak_kb) != 1)
+      state.SkipWithError("the child reported no peak");
+    if (in != nullptr) std::fclose(in);
   }
+  fs::remove(report);
   state.counters["peak_rss_MB"] = static_cast<double>(peak_kb) / 1024.0;
   state.counters["data_MB"] =
       static_cast<double>(quillow::bench::GeneratedBytes(shape)) / (1024.0 * 1024.0);
 }
 
-// --save-child MACHINE: one save on a machine (its store reset first), then exit.
-int RunSaveChild(const std::string& machine) {
+// The peak resident size of this process in kB (VmHWM: of this program image alone, since
+// the memory of the process it was spawned from is not counted there), or -1.
+long OwnPeakKb() {
+  std::FILE* status = std::fopen("/proc/self/status", "r");
+  if (status == nullptr) return -1;
+  char line[256];
+  long kb = -1;
+  while (std::fgets(line, sizeof line, status) != nullptr)
+    if (std::sscanf(line, "VmHWM: %ld kB", &kb) == 1) break;
+  std::fclose(status);
+  return kb;
+}
+
+// --reset-child MACHINE: takes the machine's store back to no snapshot, then exits.
+int RunResetChild(const std::string& machine) {
   if (!w98::SelectMachine(machine)) return 2;
   ResetStore(machine);
-  return Save("20240131.S01") == SS_SAVE_DONE ? 0 : 1;
+  return 0;
+}
+
+// --save-child MACHINE REPORT: one save on a machine; writes the process's peak resident size
+// in kB to the file REPORT, then exits.
+int RunSaveChild(const std::string& machine, const std::string& report) {
+  if (!w98::SelectMachine(machine)) return 2;
+  Init(kStore);
+  if (Save(NextName()) != SS_SAVE_DONE) return 1;
+  std::FILE* out = std::fopen(report.c_str(), "w");
+  if (out == nullptr) return 3;
+  const bool written = std::fprintf(out, "%ld\n", OwnPeakKb()) > 0;
+  return std::fclose(out) == 0 && written ? 0 : 3;
 }
 
 }  // namespace
@@ -229,7 +286,8 @@ BENCHMARK(BM_SavePeakMemory)
     ->Iterations(1);
 
 int main(int argc, char** argv) {
-  if (argc == 3 && std::string(argv[1]) == "--save-child") return RunSaveChild(argv[2]);
+  if (argc == 3 && std::string(argv[1]) == "--reset-child") return RunResetChild(argv[2]);
+  if (argc == 4 && std::string(argv[1]) == "--save-child") return RunSaveChild(argv[2], argv[3]);
   const std::string machine = MachineFolder();
   if (!fs::exists(fs::path(machine) / "machine.ini")) {
     std::fprintf(stderr, "generating the benchmark machine in %s ...\n", machine.c_str());
