@@ -54,6 +54,10 @@ enum Slot {
   kSetHead,
   kInsCommit,
   kPrune,
+  kKeyAt,
+  kKeysBelow,
+  kValsAt,
+  kValsBelow,
 };
 
 LONG MapError(int rc) {
@@ -296,6 +300,41 @@ LONG HiveFile::LoadAll(const std::function<void(const KeyRow&)>& on_key,
   if (keys == nullptr || vals == nullptr) return Fail(sqlite3_errcode(db_));
   int rc = StepKeys(keys, on_key);
   if (rc == SQLITE_DONE) rc = StepValues(vals, on_value);
+  return rc == SQLITE_DONE ? ERROR_SUCCESS : Fail(rc);
+}
+
+LONG HiveFile::LoadSubtree(std::string_view path, const std::function<void(const KeyRow&)>& on_key,
+                           const std::function<void(const ValueRow&)>& on_value) {
+  if (path.empty()) return LoadAll(on_key, on_value);
+  // The exact key and the range below it are separate lookups: one range from `path` itself
+  // would also take in siblings such as "PATHX" (which sort between "PATH" and "PATH\").
+  sqlite3_stmt* key_at = Prepare(kKeyAt, "SELECT path, name FROM keys WHERE path = ?1");
+  sqlite3_stmt* keys_below = Prepare(
+      kKeysBelow, "SELECT path, name FROM keys WHERE path >= ?1 AND path < ?2 ORDER BY path");
+  sqlite3_stmt* vals_at = Prepare(kValsAt, "SELECT key, name, type, data FROM vals WHERE key = ?1");
+  sqlite3_stmt* vals_below =
+      Prepare(kValsBelow, "SELECT key, name, type, data FROM vals WHERE key >= ?1 AND key < ?2");
+  if (key_at == nullptr || keys_below == nullptr || vals_at == nullptr || vals_below == nullptr)
+    return Fail(sqlite3_errcode(db_));
+  for (size_t cut = path.find('\\'); cut != std::string_view::npos;
+       cut = path.find('\\', cut + 1)) {
+    BindText(key_at, 1, path.substr(0, cut));
+    const int rc = StepKeys(key_at, on_key);
+    if (rc != SQLITE_DONE) return Fail(rc);
+  }
+  BindText(key_at, 1, path);
+  int rc = StepKeys(key_at, on_key);
+  if (rc != SQLITE_DONE) return Fail(rc);
+  const std::string first = BelowFirst(path);
+  const std::string end = BelowEnd(path);
+  BindText(keys_below, 1, first);
+  BindText(keys_below, 2, end);
+  rc = StepKeys(keys_below, on_key);
+  BindText(vals_at, 1, path);
+  if (rc == SQLITE_DONE) rc = StepValues(vals_at, on_value);
+  BindText(vals_below, 1, first);
+  BindText(vals_below, 2, end);
+  if (rc == SQLITE_DONE) rc = StepValues(vals_below, on_value);
   return rc == SQLITE_DONE ? ERROR_SUCCESS : Fail(rc);
 }
 

@@ -80,6 +80,11 @@ class HiveFile {
   // Every key (in path order, parents first) and every value.
   LONG LoadAll(const std::function<void(const KeyRow&)>& on_key,
                const std::function<void(const ValueRow&)>& on_value);
+  // The keys above the key at folded `path` (parents first; those the file lacks are left out),
+  // the key itself with every key below it (in path order), then the values of all of these.
+  // An empty path is the whole hive (LoadAll).
+  LONG LoadSubtree(std::string_view path, const std::function<void(const KeyRow&)>& on_key,
+                   const std::function<void(const ValueRow&)>& on_value);
   // What commits after generation `since` changed: deletions first, then current rows.
   LONG LoadSince(std::int64_t since, const std::function<void(const TombRow&)>& on_tomb,
                  const std::function<void(const KeyRow&)>& on_key,
@@ -109,7 +114,7 @@ class HiveFile {
   sqlite3* db_ = nullptr;
   dev_t dev_ = 0;
   ino_t ino_ = 0;
-  static constexpr int kSlots = 20;
+  static constexpr int kSlots = 24;
   sqlite3_stmt* stmts_[kSlots] = {};
 };
 

@@ -116,7 +116,7 @@ std::filesystem::path HivePathOf(const std::filesystem::path& root, HiveKind kin
   return path;
 }
 
-LONG MachineHive(HiveKind kind, std::shared_ptr<Hive>* out) {
+LONG MachineHive(HiveKind kind, std::shared_ptr<Hive>* out, bool sync) {
   auto machine = Machine::Current();
   if (!machine) return ERROR_BADKEY;
   State& s = Global();
@@ -148,7 +148,7 @@ LONG MachineHive(HiveKind kind, std::shared_ptr<Hive>* out) {
     reg = s.current;
   }
   *out = reg->hives[kind == HiveKind::kSystem ? 0 : 1];
-  return (*out)->Sync();
+  return sync ? (*out)->Sync() : ERROR_SUCCESS;
 }
 
 LONG ResolveKey(HKEY hkey, KeyRef* out) {
