@@ -1,7 +1,11 @@
 // The single-file restore: each call adds one file to the session files in the store; the
 // closing call stages them like a whole-snapshot restore.
+#include <algorithm>
+#include <cctype>
 #include <optional>
 #include <string>
+
+#include <w98/io.h>
 
 #include "catalogue.h"
 #include "file_facts.h"
@@ -49,6 +53,21 @@ void OpenSessionFile(const std::string& path, TextFile& file) {
   if (!file.OpenForAppend(path)) return;
   if (!at_line_start) file.Write("\n");
   file.Write(texts::kSessionOpening);
+}
+
+// True when the session's Windows-phase file already holds the block of a file named
+// AUTOEXEC.BAT. Lines that put the present AUTOEXEC.BAT back would then run after that block and
+// undo the restore that an earlier call of the session asked for.
+bool SessionRestoresAutoexec(const std::string& win_session) {
+  const int fd = _open(win_session.c_str(), _O_RDONLY | _O_BINARY);
+  if (fd < 0) return false;
+  std::string text;
+  char buffer[4096];
+  for (int n; (n = _read(fd, buffer, sizeof buffer)) > 0;) text.append(buffer, n);
+  _close(fd);
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+  return text.find("\\AUTOEXEC.BAT\" VERSION=") != std::string::npos;
 }
 
 // The lines that put the present {BOOT}AUTOEXEC.BAT back in the Windows phase, replacing the
@@ -103,15 +122,16 @@ LONG RestoreFile(const texts::Folders& folders, const char* name, const char* fi
   OpenSessionFile(boot_session, boot_file);
   OpenSessionFile(win_session, win_file);
   if (!EnsureStagingFolder()) status.Record(SS_RESTORE_TEMP_FOLDER);
+  // Read before this call writes: whether an earlier call restores AUTOEXEC.BAT.
+  bool restoring_autoexec = SessionRestoresAutoexec(win_session);
   const std::string header = texts::SessionHeader(snapshot);
   boot_file.Write(header);
   win_file.Write(header);
 
-  bool restoring_autoexec = false;
   if (const std::optional<FoundFile> found = FindStoredFile(snapshot, wanted)) {
     TextFile& target = IsKernelFile(found->name) ? boot_file : win_file;
     target.WriteAll(texts::SessionRestoreBlock(found->item));
-    restoring_autoexec = EqualsNoCase(found->name, "AUTOEXEC.BAT");
+    if (EqualsNoCase(found->name, "AUTOEXEC.BAT")) restoring_autoexec = true;
   }
   if (close == 1) win_file.Write(texts::SessionClose(folders));
   boot_file.Write(texts::RegistryImportLine(folders));

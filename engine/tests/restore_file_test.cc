@@ -87,6 +87,20 @@ TEST_F(RestoreFile, SeveralCallsThenTheClosingCall) {
   EXPECT_EQ(0u, Dos("c:\\windows\\zemo\\snapshot\\alltabs.sav").rfind("REGEDIT4", 0));
 }
 
+TEST_F(RestoreFile, ALaterCallDoesNotUndoTheRestoreOfAutoexec) {
+  ASSERT_EQ(SS_OK, RestoreSSFile(kFirst, "AUTOEXEC.BAT", 0, 0));
+  ASSERT_EQ(SS_OK, RestoreSSFile(kFirst, "SYSTEM.INI", 0, 0));
+  ASSERT_EQ(SS_OK, RestoreSSFile(kFirst, "NOTHERE.INI", 1, 0));
+  // No line of the Windows phase copies the present AUTOEXEC.BAT over the restored one.
+  const std::string win = Dos(kWinSession);
+  EXPECT_NE(std::string::npos,
+            win.find("COPY /Y \"c:\\windows\\zemo\\snapshot\\backup\\00000000.98b\" "
+                     "\"C:\\AUTOEXEC.BAT\""))
+      << win;
+  EXPECT_EQ(std::string::npos, win.find("c:\\windows\\temp\\AUTOEXEC.BAT")) << win;
+  EXPECT_EQ(std::string::npos, win.find("DEL \"C:\\AUTOEXEC.BAT\"")) << win;
+}
+
 TEST_F(RestoreFile, FilesTheSnapshotDoesNotHoldOrHoldsTwice) {
   // Not held: only the session lines, and no failure.
   ASSERT_EQ(SS_OK, RestoreSSFile(kFirst, "system.ini", 0, 0)) << "names compare exactly";
