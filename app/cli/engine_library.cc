@@ -76,6 +76,20 @@ std::string StatusMeaning(LONG status) {
       return "a delete was interrupted";
     case SS_INTERRUPTED_SAVE:
       return "a save was interrupted";
+    case SS_RESTORE_BOOT_BATCH:
+      return "the boot-phase batch could not be staged (or the name is not a snapshot name)";
+    case SS_RESTORE_WIN_BATCH:
+      return "the Windows-phase batch could not be staged";
+    case SS_RESTORE_AUTOEXEC:
+      return "AUTOEXEC.BAT could be neither opened nor created";
+    case SS_RESTORE_REGWIN:
+      return "REGWIN.INI could not be written";
+    case SS_RESTORE_RW_INI:
+      return "rw_ini.bat could not be written";
+    case SS_RESTORE_PIF:
+      return "a .pif file of the restart program could not be staged";
+    case SS_RESTORE_TEMP_FOLDER:
+      return "c:\\windows\\temp is missing and could not be created";
     default:
       return "status " + std::to_string(status);
   }

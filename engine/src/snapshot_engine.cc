@@ -7,6 +7,7 @@
 #include "consistency.h"
 #include "delete_worker.h"
 #include "fix_dates_worker.h"
+#include "restore.h"
 #include "save_worker.h"
 #include "settings.h"
 
@@ -172,13 +173,12 @@ LONG SnapshotEngine::FixSSImgDates(HWND window, LONG days, SSRenameRecord* pairs
   return status;
 }
 
-LONG SnapshotEngine::RestoreSSImg(const char*, LONG) {
-  // Restoring is not built yet: nothing is staged.
-  return SS_RESTORE_BOOT_BATCH;
+LONG SnapshotEngine::RestoreSSImg(const char* name, LONG mode) {
+  return RestoreImage({store_dir_, windows_dir_, boot_dir_}, name, mode);
 }
 
-LONG SnapshotEngine::RestoreSSFile(const char*, const char*, LONG, LONG) {
-  return SS_RESTORE_BOOT_BATCH;
+LONG SnapshotEngine::RestoreSSFile(const char* name, const char* file, LONG close, LONG mode) {
+  return RestoreFile({store_dir_, windows_dir_, boot_dir_}, name, file, close, mode);
 }
 
 LONG SnapshotEngine::SetSSState(LONG state) {

@@ -5,6 +5,8 @@
 #include <array>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 
 #include "catalogue_access.h"
 #include "default_patterns.h"
@@ -108,6 +110,87 @@ TEST(QuillowProgram, ErrorsGoToStderrWithANonZeroExit) {
   EXPECT_NE(0, files.exit_code);
   EXPECT_EQ("", files.out);
   EXPECT_EQ(2, Quillow(machine, "save short 2>/dev/null").exit_code);
+}
+
+// A settings value of the installation's sswizard.ini ("<missing>" when absent).
+std::string Setting(const std::string& key) {
+  char buffer[256];
+  GetPrivateProfileStringA("snapshot", key.c_str(), "<missing>", buffer, sizeof buffer,
+                           "c:\\windows\\zemo\\snapshot\\sswizard.ini");
+  return buffer;
+}
+
+// A file of the machine by its DOS path, read on the host ("" when missing).
+std::string DosFile(const std::string& path) {
+  std::ifstream in(w98::HostPathOf(path), std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+TEST(QuillowProgram, RestoreStagesTheRestoreAndRecordsItAsTheMainProgramDoes) {
+  w98::testing::TempMachine machine;
+  machine.WriteFile("AUTOEXEC.BAT", "@ECHO OFF\r\n");
+  machine.WriteFile("WINDOWS/SYSTEM.INI", "[boot]\r\n");
+  machine.WriteFile("patterns.txt", "C:\\AUTOEXEC.BAT\r\n\\SYSTEM.INI\r\n");
+  ASSERT_EQ(0, Quillow(machine, "install --patterns '" + machine.OnC("patterns.txt").string() + "'")
+                   .exit_code);
+  ASSERT_EQ(0, Quillow(machine, "save 19981115.S01").exit_code);
+
+  // Wrong use is refused before anything is staged.
+  EXPECT_EQ(2, Quillow(machine, "restore 19981115.S01 --mode 3 2>/dev/null").exit_code);
+  EXPECT_EQ(2, Quillow(machine, "restore 2>/dev/null").exit_code);
+  const Outcome unknown = Quillow(machine, "restore 19981115.S07 2>/dev/null");
+  EXPECT_EQ(1, unknown.exit_code);
+  EXPECT_EQ("", unknown.out);
+  EXPECT_EQ("0", Setting("restoress"));
+  EXPECT_EQ("@ECHO OFF\r\n", machine.ReadFile("AUTOEXEC.BAT"));
+
+  const Outcome restore = Quillow(machine, "--json restore 19981115.S01 --mode 2");
+  ASSERT_EQ(0, restore.exit_code);
+  EXPECT_EQ(
+      "{\"name\":\"19981115.S01\",\"status\":0,\"mode\":2,\"switch\":\"/QL\","
+      "\"restarting\":false}\n",
+      restore.out);
+  EXPECT_EQ("1", Setting("restoress"));
+  EXPECT_EQ("19981115.S01", Setting("restoreimage"));
+  EXPECT_EQ("1", Setting("restart"));
+  EXPECT_EQ("1", Setting("DoRestore"));
+  EXPECT_THAT(machine.ReadFile("AUTOEXEC.BAT"), HasSubstr("CALL COMMAND /C"));
+  EXPECT_THAT(DosFile("c:\\windows\\zemo\\snapshot\\REGWIN.INI"), HasSubstr("qlreboot.exe /QL"));
+  EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA("c:\\windows\\temp\\RPN.pif"));
+}
+
+TEST(QuillowProgram, RestoreFileAddsToTheSessionAndClosesIt) {
+  w98::testing::TempMachine machine;
+  machine.WriteFile("WINDOWS/SYSTEM.INI", "[boot]\r\n");
+  machine.WriteFile("WINDOWS/Long Name.txt", "long\r\n");
+  machine.WriteFile("patterns.txt", "\\SYSTEM.INI\r\n\\Long Name.txt\r\n");
+  ASSERT_EQ(0, Quillow(machine, "install --patterns '" + machine.OnC("patterns.txt").string() + "'")
+                   .exit_code);
+  ASSERT_EQ(0, Quillow(machine, "save 19981115.S01").exit_code);
+
+  const Outcome add = Quillow(machine, "--json restore-file 19981115.S01 SYSTEM.INI");
+  ASSERT_EQ(0, add.exit_code);
+  EXPECT_THAT(add.out, HasSubstr("\"added\":true,\"path\":\"C:\\\\WINDOWS\\\\SYSTEM.INI\""));
+  EXPECT_THAT(add.out, HasSubstr("\"closed\":false"));
+  EXPECT_THAT(DosFile("c:\\windows\\zemo\\snapshot\\_rfbob.sav"), HasSubstr("SYSTEM.INI"));
+  EXPECT_EQ("", DosFile("c:\\windows\\temp\\rb.bat"));
+
+  const Outcome none = Quillow(machine, "restore-file 19981115.S01 NOTHERE.INI");
+  ASSERT_EQ(0, none.exit_code);
+  EXPECT_THAT(none.out, HasSubstr("holds no stored file named NOTHERE.INI"));
+
+  const Outcome close =
+      Quillow(machine, "--json restore-file 19981115.S01 'Long Name.txt' --close --mode 0");
+  ASSERT_EQ(0, close.exit_code);
+  EXPECT_THAT(close.out, HasSubstr("\"closed\":true,\"switch\":\"/QH\""));
+  EXPECT_EQ("1", Setting("DoRestore"));
+  EXPECT_EQ("0", Setting("restoress")) << "single-file sessions leave no result to check";
+  EXPECT_EQ(DosFile("c:\\windows\\zemo\\snapshot\\_rfbow.sav"),
+            DosFile("c:\\windows\\temp\\rw.bat"));
+  EXPECT_THAT(DosFile("c:\\windows\\temp\\rw.bat"), HasSubstr("Long Name.txt"));
+  EXPECT_EQ(2, Quillow(machine, "restore-file 19981115.S01 2>/dev/null").exit_code);
 }
 
 TEST(StoreCheck, EachInvariantNamesWhatBreaksIt) {
