@@ -36,6 +36,8 @@ int Fail(const std::string& message, int code = 1);
 // true with *error set).
 bool TakeOption(std::vector<std::string>& args, const std::string& name, std::string* value,
                 std::string* error);
+// Takes "--name" (a switch without a value) out of args; true when it was there.
+bool TakeFlag(std::vector<std::string>& args, const std::string& name);
 
 }  // namespace quillow
 

@@ -64,6 +64,16 @@ std::string StatusMeaning(LONG status) {
       return "deleted";
     case SS_DELETE_FAILED:
       return "the delete failed";
+    case SS_FIXDATES_DONE:
+      return "snapshots re-dated";
+    case SS_FIXDATES_NOTHING:
+      return "nothing to re-date";
+    case SS_FIXDATES_FAILED:
+      return "the date fixing failed";
+    case SS_ROLLBACK_KEY_DELETE:
+      return "the catalogue could not be deleted for the roll-back";
+    case SS_ROLLBACK_IMPORT:
+      return "the catalogue backup fixall.sav is missing or could not be imported";
     case SS_WORKER_NOT_CREATED:
       return "the worker could not be started";
     case SS_CATALOGUE_DAMAGED:
@@ -76,6 +86,20 @@ std::string StatusMeaning(LONG status) {
       return "a delete was interrupted";
     case SS_INTERRUPTED_SAVE:
       return "a save was interrupted";
+    case SS_RESTORE_BOOT_BATCH:
+      return "the boot-phase batch could not be staged (or the name is not a snapshot name)";
+    case SS_RESTORE_WIN_BATCH:
+      return "the Windows-phase batch could not be staged";
+    case SS_RESTORE_AUTOEXEC:
+      return "AUTOEXEC.BAT could be neither opened nor created";
+    case SS_RESTORE_REGWIN:
+      return "REGWIN.INI could not be written";
+    case SS_RESTORE_RW_INI:
+      return "rw_ini.bat could not be written";
+    case SS_RESTORE_PIF:
+      return "a .pif file of the restart program could not be staged";
+    case SS_RESTORE_TEMP_FOLDER:
+      return "c:\\windows\\temp is missing and could not be created";
     default:
       return "status " + std::to_string(status);
   }

@@ -68,6 +68,15 @@ bool TakeOption(std::vector<std::string>& args, const std::string& name, std::st
   return false;
 }
 
+bool TakeFlag(std::vector<std::string>& args, const std::string& name) {
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] != name) continue;
+    args.erase(args.begin() + static_cast<long>(i));
+    return true;
+  }
+  return false;
+}
+
 }  // namespace quillow
 
 int main(int argc, char** argv) {

@@ -22,7 +22,14 @@ bool TextFile::Create(const std::string& path) {
 }
 
 bool TextFile::OpenForAppend(const std::string& path) {
-  if (!Open(path, _O_RDWR | _O_CREAT | _O_TEXT)) return false;
+  return Open(path, _O_RDWR | _O_CREAT | _O_TEXT) && SeekEnd();
+}
+
+bool TextFile::OpenExistingForAppend(const std::string& path) {
+  return Open(path, _O_RDWR | _O_TEXT) && SeekEnd();
+}
+
+bool TextFile::SeekEnd() {
   if (_lseek(fd_, 0, _SEEK_END) < 0) {
     last_error_ = GetLastError();
     Close();
@@ -70,6 +77,16 @@ bool IsRegistryScript(const std::string& path) {
   const int n = _read(fd, head, sizeof head);
   _close(fd);
   return n == static_cast<int>(sizeof head) && std::memcmp(head, "REGEDIT4", sizeof head) == 0;
+}
+
+bool EndsWithLineEnd(const std::string& path) {
+  const int fd = _open(path.c_str(), _O_RDONLY | _O_BINARY);
+  if (fd < 0) return true;
+  char last = '\n';
+  if (_filelength(fd) > 0 && (_lseek(fd, -1, _SEEK_END) < 0 || _read(fd, &last, 1) != 1))
+    last = '\0';
+  _close(fd);
+  return last == '\n';
 }
 
 bool AppendLineFeed(const std::string& path) {

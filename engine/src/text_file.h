@@ -22,6 +22,9 @@ class TextFile {
   // Opens an existing or new file for reading and writing without truncating it, positioned at
   // its end.
   bool OpenForAppend(const std::string& path);
+  // Opens an existing file for reading and writing, positioned at its end; false (nothing
+  // created) when it does not exist or cannot be written.
+  bool OpenExistingForAppend(const std::string& path);
   bool is_open() const { return fd_ >= 0; }
 
   // One write of the whole text; false when the file is not open or the write fell short
@@ -37,6 +40,7 @@ class TextFile {
 
  private:
   bool Open(const std::string& path, int flags);
+  bool SeekEnd();
 
   int fd_ = -1;
   unsigned long last_error_ = 0;
@@ -44,6 +48,10 @@ class TextFile {
 
 // True when the file exists and begins with "REGEDIT4", the first line of a registry script.
 bool IsRegistryScript(const std::string& path);
+
+// True when the file is missing or empty or its last byte ends a line (LF): text appended to it
+// then starts on a line of its own.
+bool EndsWithLineEnd(const std::string& path);
 
 // Appends one byte 0x0A to an existing file (opened without creating or truncating it), makes
 // it durable and closes it. False when the file does not open or the byte is not written.

@@ -2,25 +2,13 @@
 // the batch-file tables (golden/). Only the time of the save is filled into them.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
-
 #include "engine_testing.h"
+#include "golden.h"
 #include "temp_machine.h"
 #include "version/pe_writer.h"
 
 namespace snapshot::testing {
 namespace {
-
-std::string Golden(const std::string& name, const std::string& time) {
-  std::ifstream in(std::string(QUILLOW_GOLDEN_DIR) + "/" + name, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  std::string expected = text.str();
-  const size_t at = expected.find("{HHMMSS}");
-  if (at != std::string::npos) expected.replace(at, 8, time);
-  return expected;
-}
 
 // The time the save wrote on its second line: "REM TIME=" and six digits.
 std::string SaveTime(const std::string& boot_batch) {
@@ -32,17 +20,6 @@ std::string Versioned(const std::string& file_version) {
   w98::internal::VersionSpec spec;
   spec.strings = {{"FileVersion", file_version}};
   return w98::internal::BuildExecutable(w98::internal::ExecutableKind::kPe32, spec);
-}
-
-void ExpectSameBytes(const std::string& expected, const std::string& actual,
-                     const std::string& what) {
-  if (expected == actual) return;
-  size_t at = 0;
-  while (at < expected.size() && at < actual.size() && expected[at] == actual[at]) ++at;
-  ADD_FAILURE() << what << " differs from its expected file at byte " << at
-                << "\n--- expected ---\n"
-                << expected << "\n--- actual ---\n"
-                << actual;
 }
 
 TEST(SaveGolden, KernelAndUserFilesOfEveryShape) {
@@ -68,12 +45,13 @@ TEST(SaveGolden, KernelAndUserFilesOfEveryShape) {
   const std::string boot = machine.StoreFile("batch/19981115.B01");
   const std::string time = SaveTime(boot);
   ASSERT_EQ(6u, time.size()) << boot;
-  ExpectSameBytes(Golden("basic_B", time), boot, "the boot-phase batch");
-  ExpectSameBytes(Golden("basic_W", time), machine.StoreFile("batch/19981115.W01"),
+  ExpectSameBytes(Golden("basic_B", "{HHMMSS}", time), boot, "the boot-phase batch");
+  ExpectSameBytes(Golden("basic_W", "{HHMMSS}", time), machine.StoreFile("batch/19981115.W01"),
                   "the Windows-phase batch");
-  ExpectSameBytes(Golden("basic_D", time), machine.StoreFile("batch/19981115.D01"),
+  ExpectSameBytes(Golden("basic_D", "{HHMMSS}", time), machine.StoreFile("batch/19981115.D01"),
                   "the quick-restore list");
-  ExpectSameBytes(Golden("basic_backup.log", time), machine.StoreFile("backup.log"), "backup.log");
+  ExpectSameBytes(Golden("basic_backup.log", "{HHMMSS}", time), machine.StoreFile("backup.log"),
+                  "backup.log");
   // The work files are what was copied into the batch folder.
   EXPECT_EQ(boot, machine.StoreFile("tempboot"));
   EXPECT_EQ(machine.StoreFile("batch/19981115.W01"), machine.StoreFile("tempwin"));
@@ -95,12 +73,12 @@ TEST(SaveGolden, OnlyLongNamesAndNoStartupFiles) {
 
   const std::string boot = machine.StoreFile("batch/19981115.B02");
   const std::string time = SaveTime(boot);
-  ExpectSameBytes(Golden("longnames_B", time), boot, "the boot-phase batch");
-  ExpectSameBytes(Golden("longnames_W", time), machine.StoreFile("batch/19981115.W02"),
+  ExpectSameBytes(Golden("longnames_B", "{HHMMSS}", time), boot, "the boot-phase batch");
+  ExpectSameBytes(Golden("longnames_W", "{HHMMSS}", time), machine.StoreFile("batch/19981115.W02"),
                   "the Windows-phase batch");
-  ExpectSameBytes(Golden("longnames_D", time), machine.StoreFile("batch/19981115.D02"),
+  ExpectSameBytes(Golden("longnames_D", "{HHMMSS}", time), machine.StoreFile("batch/19981115.D02"),
                   "the quick-restore list");
-  ExpectSameBytes(Golden("longnames_backup.log", time), machine.StoreFile("backup.log"),
+  ExpectSameBytes(Golden("longnames_backup.log", "{HHMMSS}", time), machine.StoreFile("backup.log"),
                   "backup.log");
 }
 

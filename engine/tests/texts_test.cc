@@ -146,5 +146,33 @@ TEST(BootBatch, ThePlaceholderAndItsReplacementHaveTheSameLengthOnDisk) {
   EXPECT_EQ(with.size(), without.size() + std::string("\nDEL \"c:\\config.sys\"\n").size());
 }
 
+TEST(RestoreStagingTexts, FoldersAreWrittenSafelyIntoBatchLinesAndTheRegistryScript) {
+  const texts::Folders odd{"c:\\store%\\", "C:\\WIN%", "D:\\BOOT%\\"};
+  EXPECT_EQ("\ndel D:\\BOOT%%\\AUTOEXEC.BAT\ncommand /c \"c:\\windows\\temp\\rw.bat\"",
+            Joined(texts::RwIni(odd, true)));
+  EXPECT_EQ(
+      "\nREM CLOSE_SESSION\nDEL \"c:\\store%%\\_rfbob.sav\"\nDEL \"c:\\store%%\\_rfbow.sav\"\n",
+      texts::SessionClose(odd));
+  EXPECT_EQ("DEL \"D:\\BOOT%%\\AUTOEXEC.BAT\"",
+            Joined(texts::AutoexecKeep(odd, texts::AutoexecState::kMissing)));
+  EXPECT_EQ(
+      "\n\"C:\\WIN%%\\regedit.exe\" \"/L:C:\\WIN%%\\system.dat\" \"/R:C:\\WIN%%\\user.dat\" "
+      "\"c:\\store%%\\\\REGWIN.INI\" \n",
+      texts::RegistryImportLine(odd));
+  // In the registry script a boot folder below the root keeps every backslash escaped; the root
+  // folder reads as the usual C:\\Windows.
+  const std::string run = Joined(texts::RegWin(odd, 0, true));
+  EXPECT_NE(
+      std::string::npos,
+      run.find("\"TavrinQuillow\"=\"D:\\\\BOOT%\\\\Windows\\\\Zemo\\\\Snapshot\\\\zemoqlb.exe\"\n"))
+      << run;
+  const texts::Folders usual{"c:\\windows\\zemo\\snapshot\\", "C:\\WINDOWS", "C:\\"};
+  EXPECT_NE(std::string::npos,
+            Joined(texts::RegWin(usual, 0, true))
+                .find("\"TavrinQuillow\"=\"C:\\\\Windows\\\\Zemo\\\\Snapshot\\\\zemoqlb.exe\"\n"));
+  EXPECT_EQ(3u, texts::RegWin(usual, 2, false).size()) << "no Run section";
+  EXPECT_EQ("\nREM 19981115.S01 ======================\n", texts::SessionHeader("19981115.S01"));
+}
+
 }  // namespace
 }  // namespace snapshot

@@ -5,6 +5,9 @@
 #include <array>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
 
 #include "catalogue_access.h"
 #include "default_patterns.h"
@@ -110,6 +113,87 @@ TEST(QuillowProgram, ErrorsGoToStderrWithANonZeroExit) {
   EXPECT_EQ(2, Quillow(machine, "save short 2>/dev/null").exit_code);
 }
 
+// A settings value of the installation's sswizard.ini ("<missing>" when absent).
+std::string Setting(const std::string& key) {
+  char buffer[256];
+  GetPrivateProfileStringA("snapshot", key.c_str(), "<missing>", buffer, sizeof buffer,
+                           "c:\\windows\\zemo\\snapshot\\sswizard.ini");
+  return buffer;
+}
+
+// A file of the machine by its DOS path, read on the host ("" when missing).
+std::string DosFile(const std::string& path) {
+  std::ifstream in(w98::HostPathOf(path), std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+TEST(QuillowProgram, RestoreStagesTheRestoreAndRecordsItAsTheMainProgramDoes) {
+  w98::testing::TempMachine machine;
+  machine.WriteFile("AUTOEXEC.BAT", "@ECHO OFF\r\n");
+  machine.WriteFile("WINDOWS/SYSTEM.INI", "[boot]\r\n");
+  machine.WriteFile("patterns.txt", "C:\\AUTOEXEC.BAT\r\n\\SYSTEM.INI\r\n");
+  ASSERT_EQ(0, Quillow(machine, "install --patterns '" + machine.OnC("patterns.txt").string() + "'")
+                   .exit_code);
+  ASSERT_EQ(0, Quillow(machine, "save 19981115.S01").exit_code);
+
+  // Wrong use is refused before anything is staged.
+  EXPECT_EQ(2, Quillow(machine, "restore 19981115.S01 --mode 3 2>/dev/null").exit_code);
+  EXPECT_EQ(2, Quillow(machine, "restore 2>/dev/null").exit_code);
+  const Outcome unknown = Quillow(machine, "restore 19981115.S07 2>/dev/null");
+  EXPECT_EQ(1, unknown.exit_code);
+  EXPECT_EQ("", unknown.out);
+  EXPECT_EQ("0", Setting("restoress"));
+  EXPECT_EQ("@ECHO OFF\r\n", machine.ReadFile("AUTOEXEC.BAT"));
+
+  const Outcome restore = Quillow(machine, "--json restore 19981115.S01 --mode 2");
+  ASSERT_EQ(0, restore.exit_code);
+  EXPECT_EQ(
+      "{\"name\":\"19981115.S01\",\"status\":0,\"mode\":2,\"switch\":\"/QL\","
+      "\"restarting\":false}\n",
+      restore.out);
+  EXPECT_EQ("1", Setting("restoress"));
+  EXPECT_EQ("19981115.S01", Setting("restoreimage"));
+  EXPECT_EQ("1", Setting("restart"));
+  EXPECT_EQ("1", Setting("DoRestore"));
+  EXPECT_THAT(machine.ReadFile("AUTOEXEC.BAT"), HasSubstr("CALL COMMAND /C"));
+  EXPECT_THAT(DosFile("c:\\windows\\zemo\\snapshot\\REGWIN.INI"), HasSubstr("qlreboot.exe /QL"));
+  EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA("c:\\windows\\temp\\RPN.pif"));
+}
+
+TEST(QuillowProgram, RestoreFileAddsToTheSessionAndClosesIt) {
+  w98::testing::TempMachine machine;
+  machine.WriteFile("WINDOWS/SYSTEM.INI", "[boot]\r\n");
+  machine.WriteFile("WINDOWS/Long Name.txt", "long\r\n");
+  machine.WriteFile("patterns.txt", "\\SYSTEM.INI\r\n\\Long Name.txt\r\n");
+  ASSERT_EQ(0, Quillow(machine, "install --patterns '" + machine.OnC("patterns.txt").string() + "'")
+                   .exit_code);
+  ASSERT_EQ(0, Quillow(machine, "save 19981115.S01").exit_code);
+
+  const Outcome add = Quillow(machine, "--json restore-file 19981115.S01 SYSTEM.INI");
+  ASSERT_EQ(0, add.exit_code);
+  EXPECT_THAT(add.out, HasSubstr("\"added\":true,\"path\":\"C:\\\\WINDOWS\\\\SYSTEM.INI\""));
+  EXPECT_THAT(add.out, HasSubstr("\"closed\":false"));
+  EXPECT_THAT(DosFile("c:\\windows\\zemo\\snapshot\\_rfbob.sav"), HasSubstr("SYSTEM.INI"));
+  EXPECT_EQ("", DosFile("c:\\windows\\temp\\rb.bat"));
+
+  const Outcome none = Quillow(machine, "restore-file 19981115.S01 NOTHERE.INI");
+  ASSERT_EQ(0, none.exit_code);
+  EXPECT_THAT(none.out, HasSubstr("holds no stored file named NOTHERE.INI"));
+
+  const Outcome close =
+      Quillow(machine, "--json restore-file 19981115.S01 'Long Name.txt' --close --mode 0");
+  ASSERT_EQ(0, close.exit_code);
+  EXPECT_THAT(close.out, HasSubstr("\"closed\":true,\"switch\":\"/QH\""));
+  EXPECT_EQ("1", Setting("DoRestore"));
+  EXPECT_EQ("0", Setting("restoress")) << "single-file sessions leave no result to check";
+  EXPECT_EQ(DosFile("c:\\windows\\zemo\\snapshot\\_rfbow.sav"),
+            DosFile("c:\\windows\\temp\\rw.bat"));
+  EXPECT_THAT(DosFile("c:\\windows\\temp\\rw.bat"), HasSubstr("Long Name.txt"));
+  EXPECT_EQ(2, Quillow(machine, "restore-file 19981115.S01 2>/dev/null").exit_code);
+}
+
 TEST(StoreCheck, EachInvariantNamesWhatBreaksIt) {
   w98::testing::TempMachine machine;
   BackupPatterns none;
@@ -175,6 +259,168 @@ TEST(CommandPieces, NamesPatternsAndJson) {
   EXPECT_EQ("1998-11-15", PeopleDate("19981115"));
   EXPECT_EQ("12:34:56", PeopleTime("123456"));
   EXPECT_EQ("1,234,567", Grouped(1234567));
+}
+
+// An installed machine with the snapshots taken in order; WIN.INI changes before each one, so
+// each holds one version of its own and shares SYSTEM.INI.
+void InstallAndSave(const w98::testing::TempMachine& machine,
+                    const std::vector<std::string>& names) {
+  machine.WriteFile("WINDOWS/SYSTEM.INI", "[boot]\r\n");
+  machine.WriteFile("patterns.txt", "\\SYSTEM.INI\r\n\\WIN.INI\r\n");
+  ASSERT_EQ(0, Quillow(machine, "install --patterns '" + machine.OnC("patterns.txt").string() + "'")
+                   .exit_code);
+  for (size_t i = 0; i < names.size(); ++i) {
+    const std::string& name = names[i];
+    // A size of its own: a version is known by name, folder, size and time to the second.
+    machine.WriteFile("WINDOWS/WIN.INI", "[windows]\r\n" + std::string(i + 1, ';') + "\r\n");
+    ASSERT_EQ(0, Quillow(machine, "save " + name).exit_code) << name;
+  }
+}
+
+std::vector<std::string> Listed() {
+  return catalogue::ReadList("snapshot.ini", "Misc", "NumofSSImage", "ControlFile", 1);
+}
+
+bool SetClock(int year, int month, int day) {
+  SYSTEMTIME time{};
+  time.wYear = static_cast<WORD>(year);
+  time.wMonth = static_cast<WORD>(month);
+  time.wDay = static_cast<WORD>(day);
+  time.wHour = 12;
+  return SetLocalTime(&time) != FALSE;
+}
+
+// Exports a key of the catalogue with the machine's registry editor, as the engine's workers do
+// before they change it.
+bool Export(const std::string& file, const std::string& key) {
+  const std::string parameters = "/E c:\\windows\\zemo\\snapshot\\" + file +
+                                 "   HKEY_CURRENT_USER\\Software\\Zemo\\Snapshot" + key;
+  SHELLEXECUTEINFOA info{};
+  info.cbSize = sizeof info;
+  info.fMask = SEE_MASK_NOCLOSEPROCESS;
+  info.lpVerb = "open";
+  info.lpFile = "regedit.exe";
+  info.lpParameters = parameters.c_str();
+  info.nShow = SW_HIDE;
+  if (!ShellExecuteExA(&info)) return false;
+  WaitForSingleObject(info.hProcess, INFINITE);
+  CloseHandle(info.hProcess);
+  return true;
+}
+
+TEST(QuillowProgram, DeleteTakesOutOneSnapshotAndItsOwnVersions) {
+  w98::testing::TempMachine machine;
+  InstallAndSave(machine, {"19981115.S01", "19981115.S02", "19981115.S03"});
+
+  const Outcome unknown = Quillow(machine, "delete 19981115.S09 2>/dev/null");
+  EXPECT_EQ(1, unknown.exit_code);
+  EXPECT_EQ("", unknown.out);
+  EXPECT_EQ(2, Quillow(machine, "delete 2>/dev/null").exit_code);
+
+  const Outcome middle = Quillow(machine, "--json delete 19981115.S02");
+  ASSERT_EQ(0, middle.exit_code);
+  EXPECT_THAT(middle.out, HasSubstr("\"name\":\"19981115.S02\",\"status\":200,"
+                                    "\"removedVersions\":1,\"snapshotsLeft\":2"));
+  EXPECT_EQ((std::vector<std::string>{"19981115.S01", "19981115.S03"}), Listed());
+  const Outcome last = Quillow(machine, "delete 19981115.S03");
+  ASSERT_EQ(0, last.exit_code);
+  EXPECT_THAT(last.out, HasSubstr("Deleted 19981115.S03: 1 stored version removed, 1 snapshot"));
+  EXPECT_EQ("19981115.S01", Setting("latestss"));
+  EXPECT_EQ(0, Quillow(machine, "check").exit_code);
+}
+
+TEST(QuillowProgram, FixdatesPrintsTheNewNamesAndKeepsTheSettingsInStep) {
+  w98::testing::TempMachine machine;
+  ASSERT_TRUE(SetClock(1998, 11, 30));
+  InstallAndSave(machine, {"19981125.S01", "19981127.S00"});
+  WritePrivateProfileStringA("snapshot", "daily", "19981127|19981126",
+                             "c:\\windows\\zemo\\snapshot\\sswizard.ini");
+
+  // Nothing is dated after a day before 30 November.
+  const Outcome nothing = Quillow(machine, "--json fixdates 3");
+  ASSERT_EQ(0, nothing.exit_code);
+  EXPECT_EQ("{\"status\":303,\"days\":3,\"renamed\":[]}\n", nothing.out);
+  EXPECT_EQ(2, Quillow(machine, "fixdates soon 2>/dev/null").exit_code);
+
+  ASSERT_TRUE(SetClock(1998, 11, 20));
+  const Outcome fixed = Quillow(machine, "fixdates");
+  ASSERT_EQ(0, fixed.exit_code);
+  EXPECT_EQ("19981125.S01 -> 19981117.S01\n19981127.S00 -> 19981119.S00\nRe-dated 2 snapshots.\n",
+            fixed.out);
+  EXPECT_EQ((std::vector<std::string>{"19981117.S01", "19981119.S00"}), Listed());
+  EXPECT_EQ("19981119.S00", Setting("latestss"));
+  EXPECT_EQ("19981119.S00", Setting("latestscheduless"));
+  EXPECT_EQ("19981119|19981126", Setting("daily"));
+  EXPECT_EQ(0, Quillow(machine, "check").exit_code);
+}
+
+TEST(QuillowProgram, RollbackFinishesEachInterruptedOperation) {
+  namespace c = catalogue;
+  struct Case {
+    const char* what;
+    std::function<void()> interrupt;
+    int exit_code;
+    const char* operation;
+    std::vector<std::string> listed;
+  };
+  const Case cases[] = {
+      {"nothing interrupted", [] {}, 0, "none", {"19981115.S01", "19981115.S02"}},
+      {"a delete",
+       [] {
+         // Stopped right after it marked the catalogue.
+         Export("snapshot.sav", "\\snapshot.ini");
+         Export("cref.sav", "\\cref.tab");
+         c::WriteInt("snapshot.ini", "LastOp", "DoDelete", 1);
+         c::WriteText("snapshot.ini", "LastOp", "deleteimage", "19981115.S02");
+         c::WriteInt("snapshot.ini", "Misc", "Valid", 0);
+         c::WriteInt("cref.tab", "Misc", "Valid", 0);
+       },
+       0,
+       "DELETE",
+       {"19981115.S01"}},
+      {"a save",
+       [] {
+         c::WriteInt("snapshot.ini", "LastOp", "DoSave", 1);
+         c::WriteText("snapshot.ini", "LastOp", "saveimage", "19981115.S02");
+         c::WriteInt("19981115.S02", "Misc", "Valid", 0);
+         c::WriteInt("snapshot.ini", "Misc", "Valid", 0);
+       },
+       0,
+       "SAVE",
+       {"19981115.S01"}},
+      {"a date fixing",
+       [] {
+         Export("fixall.sav", "");
+         c::WriteInt("snapshot.ini", "LastOp", "DoFixDates", 1);
+         c::WriteInt("snapshot.ini", "Misc", "Valid", 0);
+         c::WriteText("snapshot.ini", "Misc", "ControlFile2", "_19981101.S02");
+       },
+       0,
+       "FIXDATE",
+       {"19981115.S01", "19981115.S02"}},
+      {"a damaged catalogue",
+       [] { c::WriteInt("cref.tab", "Misc", "Valid", 0); },
+       1,
+       nullptr,
+       {"19981115.S01", "19981115.S02"}},
+  };
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.what);
+    w98::testing::TempMachine machine;
+    InstallAndSave(machine, {"19981115.S01", "19981115.S02"});
+    test.interrupt();
+    ASSERT_TRUE(catalogue::Flush());
+    const Outcome run = Quillow(machine, "--json rollback 2>/dev/null");
+    EXPECT_EQ(test.exit_code, run.exit_code);
+    if (test.operation != nullptr) {
+      EXPECT_THAT(run.out, HasSubstr(std::string("\"operation\":\"") + test.operation + "\""));
+      EXPECT_THAT(run.out, HasSubstr("\"status\":0}"));
+      EXPECT_EQ(0, Quillow(machine, "check").exit_code);
+    } else {
+      EXPECT_EQ("", run.out);
+    }
+    EXPECT_EQ(test.listed, Listed());
+  }
 }
 
 }  // namespace

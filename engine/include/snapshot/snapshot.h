@@ -143,10 +143,19 @@ SNAPSHOT_API LONG WINAPI Init(LPCSTR storeDirectory);
  * ("yyyymmdd.Snn"); a shorter one or one holding a path character fails with 101. */
 SNAPSHOT_API LONG WINAPI SaveSSImage(HWND window, LPCSTR name, LPCSTR comments, LONG mode);
 
-/* Stages the restore of a whole snapshot for the next restart; 0 or a 1001..1010 code. */
+/* Stages the restore of a whole snapshot for the next restart: exports the catalogue to
+ * alltabs.sav, stages the snapshot's batch files in c:\windows\temp, hooks AUTOEXEC.BAT and
+ * writes REGWIN.INI with the restart switch of `mode` (0 /QH, 2 /QL, other /QN). Every step runs;
+ * 0, or the code of the last failed step (1010, 1001, 1002, 1003, 1005, 1004), or 1009 when a
+ * .pif file was not staged. A name shorter than ten characters stages nothing: 1001. The caller
+ * records the pending restore (DoRestore=1 in sswizard.ini) and restarts the machine. */
 SNAPSHOT_API LONG WINAPI RestoreSSImg(LPCSTR name, LONG mode);
 
-/* Adds one file of a snapshot to the single-file restore session; close = 1 stages it. */
+/* Adds one file of a snapshot to the single-file restore session (_rfbob.sav, _rfbow.sav in the
+ * store); close = 1 also stages the session for the next restart and sets DoRestore=1. A file
+ * the snapshot does not hold adds no block. 0, or the last failed step's code (1010, 1001,
+ * 1002, 1005, 1004), or 1009 when a .pif file was not staged; a name shorter than ten
+ * characters changes nothing: 1001. */
 SNAPSHOT_API LONG WINAPI RestoreSSFile(LPCSTR name, LPCSTR file, LONG close, LONG mode);
 
 /* Starts the delete worker (0, or 1000); it ends by sending 200 or 201 to `window`. */

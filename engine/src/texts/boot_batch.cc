@@ -53,14 +53,18 @@ std::vector<std::string> BootOpening(const Folders& folders, std::string_view co
 
 std::vector<std::string> BootClosing(const Folders& folders, bool delete_config_sys) {
   const std::string store = BatchPath(folders.store);
-  const std::string windows = BatchPath(folders.windows);
   std::vector<std::string> writes;
   writes.push_back(Fill(kReprotect, {{"STORE", store}}));
   writes.emplace_back(kEndQuick);
   if (delete_config_sys) writes.emplace_back(kDeleteConfigSys);
-  writes.push_back(Fill(kRegistryImport, {{"WINDIR", windows}, {"STORE", store}}));
+  writes.push_back(RegistryImportLine(folders));
   writes.push_back(Fill(kSuccessMarker, {{"STORE", store}}));
   return writes;
+}
+
+std::string RegistryImportLine(const Folders& folders) {
+  return Fill(kRegistryImport,
+              {{"WINDIR", BatchPath(folders.windows)}, {"STORE", BatchPath(folders.store)}});
 }
 
 std::string BootTimeLine(std::string_view time_text) {

@@ -1,7 +1,10 @@
 // The exact texts of the files a save writes: the boot-phase batch ("tempboot"), the
 // Windows-phase batch ("tempwin"), the quick-restore list ("tempdosboot"), the per-file restore
-// block and "backup.log". Each family lives in its own file as a table of entries; each entry is
-// the text of one write, with "\n" for a line end (the files are written in text mode, so each
+// block and "backup.log"; and of the files a restore stages: the AUTOEXEC.BAT hook,
+// rw_ini.bat, the registry fix-up file REGWIN.INI and a single-file session's batch files
+// "_rfbob.sav" and "_rfbow.sav". Each family lives in its own file as a table of entries; each
+// entry is the text of one write, with "\n" for a line end (the files are written in text mode, so
+// each
 // "\n" reaches the disk as CR LF) and {PLACEHOLDERS} filled in here.
 //
 // Paths written into a batch line have each "%" doubled, since COMMAND.COM reads a single "%"
@@ -45,6 +48,9 @@ std::vector<std::string> BootOpening(const Folders& folders, std::string_view co
 std::vector<std::string> BootClosing(const Folders& folders, bool delete_config_sys);
 // The text written over the placeholder: "@echo off", a line end and "REM TIME=" + hhmmss.
 std::string BootTimeLine(std::string_view time_text);
+// The line that imports {STORE}\REGWIN.INI into the machine's hives with the real-mode
+// registry editor; ends the boot-phase batch and every call's part of "_rfbob.sav".
+std::string RegistryImportLine(const Folders& folders);
 
 // ---- Windows-phase batch ("tempwin") ----------------------------------------------------------
 
@@ -64,6 +70,9 @@ struct RestoreItem {
 };
 // The header and the COPY (or "rem >") lines that put one file back at save time.
 std::vector<std::string> RestoreBlock(const RestoreItem& item);
+// The block of a single-file session: whatever the attributes, the stored copy is unprotected
+// before the COPY (or "rem >") and protected again after it.
+std::vector<std::string> SessionRestoreBlock(const RestoreItem& item);
 
 // ---- Quick-restore list ("tempdosboot") -------------------------------------------------------
 
@@ -76,6 +85,39 @@ std::string QuickRestoreRecord(std::string_view version, std::string_view origin
 
 std::string BackupLogCopied(std::string_view source, std::string_view copy_folder);
 std::string BackupLogCopyError(std::string_view source, std::string_view copy_folder);
+
+// ---- Restore staging: AUTOEXEC.BAT hooks, rw_ini.bat, REGWIN.INI -----------------------------
+
+// The four pieces appended to {BOOT}AUTOEXEC.BAT by a whole-snapshot restore: run
+// c:\windows\temp\rb.bat once, then delete it. No piece ends with a line end.
+std::vector<std::string> AutoexecHook();
+// The piece a single-file session's closing call appends to {BOOT}AUTOEXEC.BAT.
+std::string SessionAutoexecHook();
+// c:\windows\temp\rw_ini.bat: the line deleting {BOOT}AUTOEXEC.BAT when the restore created
+// that file, then the line running rw.bat.
+std::vector<std::string> RwIni(const Folders& folders, bool delete_autoexec);
+
+// The restart program's switch of a restart mode: 0 " /QH", 2 " /QL", any other " /QN".
+std::string_view RestartSwitch(long mode);
+// {STORE}\REGWIN.INI, a REGEDIT4 script: the RunOnce entry starting the restart program with
+// the mode's switch, and (for a whole-snapshot restore) the Run entry of the start-up program.
+std::vector<std::string> RegWin(const Folders& folders, long mode, bool with_run_entry);
+
+// ---- Single-file session files ("_rfbob.sav", "_rfbow.sav") ------------------------------------
+
+// Written to both files at the start of every call.
+inline constexpr std::string_view kSessionOpening = "@echo off\n";
+// "\nREM {NAME} ======================\n", to both files.
+std::string SessionHeader(std::string_view name);
+// The lines a closing call appends to "_rfbow.sav": they delete both session files.
+std::string SessionClose(const Folders& folders);
+
+// What {BOOT}AUTOEXEC.BAT is like when a call adds the lines that put it back.
+enum class AutoexecState { kWithContent, kEmpty, kMissing };
+// The lines of "_rfbow.sav" that put the present {BOOT}AUTOEXEC.BAT back in the Windows phase
+// (from its copy c:\windows\temp\AUTOEXEC.BAT when it has content). The last line has no line
+// end.
+std::vector<std::string> AutoexecKeep(const Folders& folders, AutoexecState state);
 
 }  // namespace snapshot::texts
 

@@ -1,0 +1,78 @@
+// quillow restore NAME [--mode 0|1|2] [--restart]: stages the restore of a whole snapshot and
+// records it as pending, as the main program does; the restart finishes it.
+#include <cstdio>
+
+#include <w98/windows.h>
+
+#include "cli.h"
+#include "output.h"
+#include "records.h"
+#include "restore_settings.h"
+
+namespace quillow {
+namespace {
+
+constexpr char kUsage[] = "usage: quillow restore NAME [--mode 0|1|2] [--restart]";
+
+int RunRestore(const Invocation& invocation) {
+  std::vector<std::string> args = invocation.args;
+  const bool restart = TakeFlag(args, "--restart");
+  std::string mode_text = "1", error;
+  TakeOption(args, "--mode", &mode_text, &error);
+  if (!error.empty()) return Fail(error, 2);
+  if (mode_text != "0" && mode_text != "1" && mode_text != "2")
+    return Fail("--mode is 0 (/QH), 1 (/QN) or 2 (/QL)", 2);
+  if (args.size() != 1) return Fail(kUsage, 2);
+  const std::string& name = args[0];
+  const int mode = mode_text[0] - '0';
+
+  EngineLibrary engine;
+  if (!engine.Load(&error)) return Fail(error);
+  if (engine.init_status() != SS_OK)
+    return Fail(StatusMeaning(engine.init_status()) + " (" + std::to_string(engine.init_status()) +
+                    "); the catalogue must be repaired first (see \"quillow check\")",
+                3);
+  SSImgRecord record{};
+  if (engine.ListSSImg(name.c_str(), &record) != 1)
+    return Fail("no snapshot named \"" + name + "\" (see \"quillow list\")");
+
+  const LONG status = engine.RestoreSSImg(name.c_str(), mode);
+  if (status != SS_OK)
+    return Fail("the restore of " + name + " could not be staged: " + StatusMeaning(status) + " (" +
+                std::to_string(status) + ")");
+  if (!RecordPendingRestore(name))
+    return Fail("the restore of " + name + " is staged, but sswizard.ini could not record it");
+  if (restart && !ExitWindowsEx(EWX_REBOOT, 0))
+    return Fail("the restore of " + name + " is staged, but the machine could not be restarted " +
+                "(error " + std::to_string(GetLastError()) + ")");
+
+  if (invocation.json) {
+    Json json;
+    json.BeginObject()
+        .Field("name", name)
+        .Field("status", static_cast<int64_t>(status))
+        .Field("mode", mode)
+        .Field("switch", RestartSwitchOf(mode))
+        .Field("restarting", restart)
+        .EndObject();
+    std::printf("%s\n", json.text().c_str());
+    return 0;
+  }
+  std::printf("Staged the restore of %s (%s, restart switch %s).\n", name.c_str(),
+              PeopleDate(record.date).c_str(), RestartSwitchOf(mode).c_str());
+  if (restart)
+    std::printf("The machine is restarting; the restart finishes the restore.\n");
+  else
+    std::printf(
+        "The restart finishes it: restart the machine (w98 restart) before any other quillow "
+        "command, which would otherwise put the catalogue back too early.\n");
+  return 0;
+}
+
+}  // namespace
+
+QUILLOW_COMMAND("restore",
+                "restore NAME [--mode 0|1|2] [--restart]  stage the restore of a snapshot",
+                RunRestore);
+
+}  // namespace quillow

@@ -1,0 +1,21 @@
+// What the main program writes into sswizard.ini when it has staged a whole-snapshot restore,
+// before it restarts the machine: the restore is pending, which snapshot it restores, a second
+// restart is due after the first, and the next Init puts the catalogue back from alltabs.sav.
+#ifndef QUILLOW_APP_CLI_RESTORE_SETTINGS_H
+#define QUILLOW_APP_CLI_RESTORE_SETTINGS_H
+
+#include <string>
+
+namespace quillow {
+
+// Writes "restoress" = "1", "restoreimage" = name, "restart" = "1" and "DoRestore" = "1", in
+// this order, into section [snapshot] of the store's sswizard.ini. False when a write failed.
+bool RecordPendingRestore(const std::string& name);
+
+// The restart program's switch of a restart mode, as the engine writes it: 0 "/QH", 2 "/QL",
+// any other "/QN".
+std::string RestartSwitchOf(int mode);
+
+}  // namespace quillow
+
+#endif  // QUILLOW_APP_CLI_RESTORE_SETTINGS_H
