@@ -110,8 +110,11 @@ class HiveFile {
   sqlite3_stmt* Prepare(int slot, const char* sql);
   LONG Step(sqlite3_stmt* st);  // runs a statement that returns no rows, then resets it
   LONG Fail(int rc);
+  // Switches between the page cache of write transactions and the smaller one of reads.
+  void UseWriteCache(bool use);
 
   sqlite3* db_ = nullptr;
+  bool write_cache_ = false;
   dev_t dev_ = 0;
   ino_t ino_ = 0;
   static constexpr int kSlots = 24;
