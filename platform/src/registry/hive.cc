@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <sys/stat.h>
+#include <time.h>
 
 #include <chrono>
 #include <random>
@@ -108,6 +109,12 @@ std::int64_t MonotonicNs() {
       .count();
 }
 
+std::int64_t CoarseMonotonicNs() {
+  timespec now{};
+  ::clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+  return static_cast<std::int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
 struct Hive::Batch {
   struct KeyPart {
     std::string path;
@@ -179,7 +186,8 @@ void Hive::AnnounceCommit() {
 }
 
 LONG Hive::Sync(bool force) {
-  const std::int64_t now = MonotonicNs();
+  // Every registry call comes here: the periodic look is timed by the cheap coarse clock.
+  const std::int64_t now = CoarseMonotonicNs();
   std::atomic<std::uint64_t>* counter = change_counter_.load();
   // A commit that another process announced must be seen now; the periodic look may wait.
   const bool announced = counter != nullptr && counter->load() != seen_changes_.load();
@@ -530,7 +538,7 @@ bool Hive::Reconcile(RegKey& local, const RegKey* fresh) {
     std::shared_ptr<RegKey> child = local.children[k];
     std::shared_ptr<RegKey> counterpart = fresh ? fresh->FindChild(child->name) : nullptr;
     if (Reconcile(*child, counterpart.get())) {
-      local.children.erase(local.children.begin() + static_cast<std::ptrdiff_t>(k));
+      local.DetachChildAt(k);
       MarkRemoved(*child);
     } else {
       ++k;
@@ -646,7 +654,7 @@ void Hive::DeleteTree(RegKey& key) {
     key.parent->RemoveChild(key.name);
   } else {
     for (auto& child : key.children) MarkRemoved(*child);
-    key.children.clear();
+    key.ClearChildren();
     key.values.clear();
     key.deleted_values.clear();
   }

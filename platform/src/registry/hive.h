@@ -151,6 +151,8 @@ class Hive {
 
 // Host monotonic clock in nanoseconds.
 std::int64_t MonotonicNs();
+// The same clock as of the last timer tick (a few milliseconds coarse), much cheaper to read.
+std::int64_t CoarseMonotonicNs();
 
 }  // namespace w98::internal
 
