@@ -62,14 +62,18 @@ double Seconds(const std::chrono::steady_clock::time_point& since) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
 }
 
-// Takes the machine back to no snapshot: an empty store and a catalogue holding only the
+// Takes the current machine back to no snapshot: an empty store and a catalogue holding only the
 // provisioned patterns. The user hive itself goes back to its copy as installed, so that a save
 // does not copy the pages that the catalogues of earlier runs left in it; a machine generated
 // without that copy has the catalogue's keys deleted instead.
-void ResetStore(const std::string& machine) {
-  const fs::path store = fs::path(machine) / "c" / "WINDOWS" / "ZEMO" / "SNAPSHOT";
-  fs::remove_all(store / "backup");
-  fs::remove_all(store / "batch");
+void ResetStore() {
+  // The store's folders as they are spelled on disk (a host path of another case names nothing,
+  // and the copies of every earlier run would stay: the aliases of a new save would then be
+  // probed past all of them).
+  for (const char* folder : {"backup", "batch"}) {
+    const std::string host = w98::HostPathOf(std::string(kStore) + folder);
+    if (!host.empty()) fs::remove_all(host);
+  }
   if (CopyFileA(quillow::bench::kInstalledUserHive, "C:\\WINDOWS\\USER.DAT", FALSE)) {
     Init(kStore);
     return;
@@ -144,7 +148,7 @@ void BM_CopyBaseline(benchmark::State& state) {
 
 void BM_BaseSnapshot(benchmark::State& state) {
   for (auto _ : state) {
-    ResetStore(MachineFolder());
+    ResetStore();
     const auto start = std::chrono::steady_clock::now();
     const DWORD code = Save(NextName());
     state.SetIterationTime(Seconds(start));
@@ -158,7 +162,7 @@ void BM_BaseSnapshot(benchmark::State& state) {
 // the figure does not depend on how many snapshots earlier runs left on the machine.
 void BM_UnchangedSnapshot(benchmark::State& state) {
   for (auto _ : state) {
-    ResetStore(MachineFolder());
+    ResetStore();
     if (Save(NextName()) != SS_SAVE_DONE) {
       state.SkipWithError("the base snapshot failed");
       break;
@@ -267,7 +271,7 @@ long OwnPeakKb() {
 // --reset-child MACHINE: takes the machine's store back to no snapshot, then exits.
 int RunResetChild(const std::string& machine) {
   if (!w98::SelectMachine(machine)) return 2;
-  ResetStore(machine);
+  ResetStore();
   return 0;
 }
 
