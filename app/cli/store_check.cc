@@ -206,13 +206,40 @@ InvariantResult CheckUnreferencedCopies(const Catalogue& catalogue, const std::s
   return r;
 }
 
+// The restore of a snapshot needs its boot-phase and Windows-phase batch files; a date fixing
+// renames them with the snapshot.
+InvariantResult CheckBatchFiles(const Catalogue& catalogue, const std::string& store) {
+  InvariantResult r = Start("batch files",
+                            "every listed snapshot has its boot-phase ('B') and Windows-phase "
+                            "('W') batch files in the batch folder");
+  for (const std::string& name : catalogue.snapshots) {
+    if (name.size() < 10) continue;  // reported by the snapshot list
+    ++r.checked;
+    for (const char letter : {'B', 'W'}) {
+      std::string batch = name;
+      batch[9] = letter;
+      const std::string path = store + "batch\\" + batch;
+      if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES)
+        r.problems.push_back(name + ": " + path + " is missing");
+    }
+  }
+  for (const char* work : {"newbatch", "oldbatch"})
+    if (GetFileAttributesA((store + work).c_str()) != INVALID_FILE_ATTRIBUTES)
+      r.notes.push_back(store + work + " is left from a date fixing");
+  return r;
+}
+
 }  // namespace
 
 std::vector<InvariantResult> CheckStore(const std::string& store) {
   const Catalogue catalogue = Read();
-  return {CheckMarks(catalogue),         CheckSnapshotList(catalogue),
-          CheckSnapshotFiles(catalogue), CheckReferenceCounts(catalogue),
-          CheckIndexedCopies(catalogue), CheckUnreferencedCopies(catalogue, store)};
+  return {CheckMarks(catalogue),
+          CheckSnapshotList(catalogue),
+          CheckSnapshotFiles(catalogue),
+          CheckReferenceCounts(catalogue),
+          CheckIndexedCopies(catalogue),
+          CheckUnreferencedCopies(catalogue, store),
+          CheckBatchFiles(catalogue, store)};
 }
 
 }  // namespace quillow

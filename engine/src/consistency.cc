@@ -1,10 +1,9 @@
 #include "consistency.h"
 
-#include <vector>
-
 #include "catalogue.h"
 #include "registry_editor.h"
 #include "snapshot/snapshot.h"
+#include "store_folder.h"
 #include "text_file.h"
 
 namespace snapshot {
@@ -57,26 +56,16 @@ LONG RollBackFixDates(const std::string& store) {
   if (!IsRegistryScript(backup)) return SS_ROLLBACK_IMPORT;
   if (!DeleteCatalogueRoot()) return SS_ROLLBACK_KEY_DELETE;
   if (!ImportCatalogueFile(backup)) return SS_ROLLBACK_IMPORT;
-  const std::string newbatch = store + "newbatch";
-  if (GetFileAttributesA(newbatch.c_str()) != INVALID_FILE_ATTRIBUTES) {
-    const std::string pattern = newbatch + "\\*.*";
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA(pattern.c_str(), &found);
-    if (find != INVALID_HANDLE_VALUE) {
-      std::vector<std::string> files;
-      do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-          files.push_back(newbatch + "\\" + found.cFileName);
-      } while (FindNextFileA(find, &found));
-      FindClose(find);
-      for (const std::string& file : files) {
-        SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(file.c_str());
-      }
-    }
+  // A run stopped after it moved the batch folder aside leaves the old one in oldbatch (only a
+  // run that had begun the swap leaves it: each run removes a leftover before it marks the
+  // catalogue). The old catalogue needs the old batch files back in place.
+  const std::string batch = store + "batch";
+  const std::string old_batch = store + "oldbatch";
+  if (PathExists(old_batch)) {
+    if (PathExists(batch)) RemoveFileFolder(batch);
+    MoveFileA(old_batch.c_str(), batch.c_str());
   }
-  SetFileAttributesA(newbatch.c_str(), FILE_ATTRIBUTE_NORMAL);
-  RemoveDirectoryA(newbatch.c_str());
+  RemoveFileFolder(store + "newbatch");
   WriteInt(cat::kMaster, cat::kLastOp, cat::kDoFixDates, 0);
   return SS_OK;
 }

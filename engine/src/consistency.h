@@ -22,7 +22,9 @@ LONG RollBackSave();
 // that nothing replaces loses every snapshot and the provisioned patterns. Returns 0.
 LONG RollBackDelete(const std::string& store);
 
-// Puts the whole catalogue back from store + "fixall.sav" and removes store + "newbatch".
+// Puts the whole catalogue back from store + "fixall.sav", puts the old batch folder back when
+// the interrupted run had already moved it to store + "oldbatch", and removes store +
+// "newbatch".
 // 1015 (nothing deleted) when the file is not a registry script or the import cannot start,
 // 1014 when the catalogue key cannot be deleted, else 0.
 LONG RollBackFixDates(const std::string& store);

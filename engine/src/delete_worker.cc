@@ -20,8 +20,14 @@ void Require(bool ok) {
   if (!ok) throw Failure{};
 }
 
+// The backup that RollBackDelete would import. An older file is removed first and the new one
+// must be a registry script: a delete that cannot back the catalogue up changes nothing, since
+// a roll-back from a stale backup would lose every snapshot taken since it was made.
 void ExportWithLineFeed(const std::string& file, const char* profile) {
-  ExportCatalogueKey(file, ProfileKeyName(profile));
+  SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+  DeleteFileA(file.c_str());
+  Require(ExportCatalogueKey(file, ProfileKeyName(profile)));
+  Require(IsRegistryScript(file));
   AppendLineFeed(file);
 }
 

@@ -50,6 +50,9 @@ bool RemoveFromIndex(const std::vector<std::string>& dropped) {
 bool ReleaseSnapshotReferences(std::string_view name) {
   std::vector<std::string> dropped;
   for (const std::string& key : ReadSnapshotFileKeys(name)) {
+    // A gap in a file list names no version; its empty name would address the whole reference
+    // table, which must not be released.
+    if (key.empty()) continue;
     const ListSpec references = ReferenceList(key);
     std::string store_path;
     std::string alias;

@@ -12,7 +12,8 @@ namespace snapshot {
 // For every file key of the snapshot's control key (kernel files first): removes the first
 // `name` from the version's reference list and rewrites the list in order; a version left with
 // no reference loses its stored copy (attributes cleared, then deleted; failures ignored) and
-// its section, and leaves the Index list. False when a catalogue write failed.
+// its section, and leaves the Index list. Gaps in the file lists (empty keys) are skipped.
+// False when a catalogue write failed.
 bool ReleaseSnapshotReferences(std::string_view name);
 
 // Removes the first `name` from the snapshot list, the others keeping their order without gaps;

@@ -6,6 +6,7 @@
 
 #include "consistency.h"
 #include "delete_worker.h"
+#include "fix_dates_worker.h"
 #include "restore.h"
 #include "save_worker.h"
 #include "settings.h"
@@ -62,6 +63,15 @@ DWORD WINAPI DeleteThread(LPVOID parameter) {
   RunningWorker running(*start->engine);
   const DWORD code = RunDelete(start->job);
   start->engine->EndWorker(WorkerKind::kDelete, GetCurrentThreadId());
+  return code;
+}
+
+DWORD WINAPI FixDatesThread(LPVOID parameter) {
+  std::unique_ptr<WorkerStart<FixDatesJob>> start(
+      static_cast<WorkerStart<FixDatesJob>*>(parameter));
+  RunningWorker running(*start->engine);
+  const DWORD code = RunFixDates(start->job);
+  start->engine->EndWorker(WorkerKind::kFixDates, GetCurrentThreadId());
   return code;
 }
 
@@ -152,12 +162,15 @@ LONG SnapshotEngine::DeleteSSImg(HWND window, const char* name, LONG priority) {
   return status;
 }
 
-LONG SnapshotEngine::FixSSImgDates(HWND window, LONG days, SSRenameRecord* pairs, LONG) {
-  // Re-dating is not built yet: no worker is started, so no completion message follows.
+LONG SnapshotEngine::FixSSImgDates(HWND window, LONG days, SSRenameRecord* pairs, LONG priority) {
   fix_window_ = window;
   fix_days_ = days;
   fix_pairs_ = pairs;
-  return SS_WORKER_NOT_CREATED;
+  auto* start =
+      new WorkerStart<FixDatesJob>{this, {store_dir_, fix_window_, fix_days_, fix_pairs_}};
+  const LONG status = StartWorker(WorkerKind::kFixDates, FixDatesThread, start, priority);
+  if (status != SS_OK) delete start;
+  return status;
 }
 
 LONG SnapshotEngine::RestoreSSImg(const char* name, LONG mode) {

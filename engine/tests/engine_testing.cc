@@ -70,6 +70,19 @@ DWORD EngineMachine::Delete(const std::string& name) {
   return RunWorker([&](HWND window) { return ::DeleteSSImg(window, name.c_str(), 0); });
 }
 
+DWORD EngineMachine::FixDates(LONG days, SSRenameRecord* pairs) {
+  return RunWorker([&](HWND window) { return ::FixSSImgDates(window, days, pairs, 0); });
+}
+
+bool EngineMachine::SetClock(int year, int month, int day, int hour) {
+  SYSTEMTIME time{};
+  time.wYear = static_cast<WORD>(year);
+  time.wMonth = static_cast<WORD>(month);
+  time.wDay = static_cast<WORD>(day);
+  time.wHour = static_cast<WORD>(hour);
+  return SetLocalTime(&time) != FALSE;
+}
+
 std::string EngineMachine::StorePath(const std::string& name) const {
   return w98::HostPathOf(std::string(kStore) + name);
 }

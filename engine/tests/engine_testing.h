@@ -39,6 +39,10 @@ class EngineMachine : public w98::testing::TempMachine {
   // time limit; SaveSSImage's own failure status when it did not start.
   DWORD Save(const std::string& name, const std::string& comments = "", LONG mode = 0);
   DWORD Delete(const std::string& name);
+  // Runs a date fixing to its end, filling `pairs` (one entry per listed snapshot, or null).
+  DWORD FixDates(LONG days, SSRenameRecord* pairs);
+  // Sets the machine's clock (SetLocalTime) to the given local date and time.
+  static bool SetClock(int year, int month, int day, int hour = 12);
 
   // A file of the machine folder itself (machine.ini), read and written on the host.
   std::string ReadHostFile(const std::string& name) const;

@@ -211,5 +211,35 @@ TEST_F(DeleteTest, ANameListedTwiceInAReferenceListLosesOneOccurrence) {
   EXPECT_THAT(References(key), ElementsAre("19981115.S02", "19981115.S01"));
 }
 
+TEST_F(DeleteTest, ADeleteThatCannotBackUpTheCatalogueChangesNothing) {
+  ASSERT_EQ(DWORD(SS_SAVE_DONE), machine_.Save("19981115.S01"));
+  // A backup of an older catalogue lies in the store: a roll-back must never import it.
+  machine_.WriteFile("WINDOWS/ZEMO/SNAPSHOT/snapshot.sav", "REGEDIT4\r\n\r\n");
+  const std::vector<std::string> copies = machine_.StoredCopies();
+  machine_.RemoveFile("WINDOWS/REGEDIT.EXE");
+  EXPECT_EQ(DWORD(SS_DELETE_FAILED), machine_.Delete("19981115.S01"));
+  EXPECT_THAT(SnapshotList(), ElementsAre("19981115.S01"));
+  EXPECT_EQ(copies, machine_.StoredCopies());
+  EXPECT_EQ(-999, Int("snapshot.ini", "LastOp", "DoDelete"));
+  EXPECT_EQ("", machine_.StoreFile("snapshot.sav")) << "the stale backup was kept";
+  EXPECT_EQ(SS_OK, machine_.Init());
+  EXPECT_THAT(StoreProblems(), IsEmpty());
+}
+
+TEST_F(DeleteTest, AGapInAFileListReleasesNothing) {
+  ASSERT_EQ(DWORD(SS_SAVE_DONE), machine_.Save("19981115.S01"));
+  ASSERT_EQ(DWORD(SS_SAVE_DONE), machine_.Save("19981115.S02"));
+  // The first snapshot's kernel list names one file more than it holds.
+  namespace c = quillow::catalogue;
+  const int kernel = Int("19981115.S01", "KernelFileList", "FileCount");
+  c::WriteInt("19981115.S01", "KernelFileList", "FileCount", kernel + 1);
+  const std::vector<std::string> index = IndexKeys();
+  ASSERT_EQ(DWORD(SS_DELETE_DONE), machine_.Delete("19981115.S01"));
+  EXPECT_THAT(SnapshotList(), ElementsAre("19981115.S02"));
+  EXPECT_EQ(index, IndexKeys()) << "the reference table lost entries";
+  EXPECT_EQ(1, Int("cref.tab", "Misc", "Valid"));
+  EXPECT_THAT(StoreProblems(), IsEmpty());
+}
+
 }  // namespace
 }  // namespace snapshot::testing
