@@ -64,6 +64,16 @@ std::string StatusMeaning(LONG status) {
       return "deleted";
     case SS_DELETE_FAILED:
       return "the delete failed";
+    case SS_FIXDATES_DONE:
+      return "snapshots re-dated";
+    case SS_FIXDATES_NOTHING:
+      return "nothing to re-date";
+    case SS_FIXDATES_FAILED:
+      return "the date fixing failed";
+    case SS_ROLLBACK_KEY_DELETE:
+      return "the catalogue could not be deleted for the roll-back";
+    case SS_ROLLBACK_IMPORT:
+      return "the catalogue backup fixall.sav is missing or could not be imported";
     case SS_WORKER_NOT_CREATED:
       return "the worker could not be started";
     case SS_CATALOGUE_DAMAGED:

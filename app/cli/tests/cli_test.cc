@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "catalogue_access.h"
@@ -291,6 +292,168 @@ TEST(CommandPieces, NamesPatternsAndJson) {
   EXPECT_EQ("1998-11-15", PeopleDate("19981115"));
   EXPECT_EQ("12:34:56", PeopleTime("123456"));
   EXPECT_EQ("1,234,567", Grouped(1234567));
+}
+
+// An installed machine with the snapshots taken in order; WIN.INI changes before each one, so
+// each holds one version of its own and shares SYSTEM.INI.
+void InstallAndSave(const w98::testing::TempMachine& machine,
+                    const std::vector<std::string>& names) {
+  machine.WriteFile("WINDOWS/SYSTEM.INI", "[boot]\r\n");
+  machine.WriteFile("patterns.txt", "\\SYSTEM.INI\r\n\\WIN.INI\r\n");
+  ASSERT_EQ(0, Quillow(machine, "install --patterns '" + machine.OnC("patterns.txt").string() + "'")
+                   .exit_code);
+  for (size_t i = 0; i < names.size(); ++i) {
+    const std::string& name = names[i];
+    // A size of its own: a version is known by name, folder, size and time to the second.
+    machine.WriteFile("WINDOWS/WIN.INI", "[windows]\r\n" + std::string(i + 1, ';') + "\r\n");
+    ASSERT_EQ(0, Quillow(machine, "save " + name).exit_code) << name;
+  }
+}
+
+std::vector<std::string> Listed() {
+  return catalogue::ReadList("snapshot.ini", "Misc", "NumofSSImage", "ControlFile", 1);
+}
+
+bool SetClock(int year, int month, int day) {
+  SYSTEMTIME time{};
+  time.wYear = static_cast<WORD>(year);
+  time.wMonth = static_cast<WORD>(month);
+  time.wDay = static_cast<WORD>(day);
+  time.wHour = 12;
+  return SetLocalTime(&time) != FALSE;
+}
+
+// Exports a key of the catalogue with the machine's registry editor, as the engine's workers do
+// before they change it.
+bool Export(const std::string& file, const std::string& key) {
+  const std::string parameters = "/E c:\\windows\\zemo\\snapshot\\" + file +
+                                 "   HKEY_CURRENT_USER\\Software\\Zemo\\Snapshot" + key;
+  SHELLEXECUTEINFOA info{};
+  info.cbSize = sizeof info;
+  info.fMask = SEE_MASK_NOCLOSEPROCESS;
+  info.lpVerb = "open";
+  info.lpFile = "regedit.exe";
+  info.lpParameters = parameters.c_str();
+  info.nShow = SW_HIDE;
+  if (!ShellExecuteExA(&info)) return false;
+  WaitForSingleObject(info.hProcess, INFINITE);
+  CloseHandle(info.hProcess);
+  return true;
+}
+
+TEST(QuillowProgram, DeleteTakesOutOneSnapshotAndItsOwnVersions) {
+  w98::testing::TempMachine machine;
+  InstallAndSave(machine, {"19981115.S01", "19981115.S02", "19981115.S03"});
+
+  const Outcome unknown = Quillow(machine, "delete 19981115.S09 2>/dev/null");
+  EXPECT_EQ(1, unknown.exit_code);
+  EXPECT_EQ("", unknown.out);
+  EXPECT_EQ(2, Quillow(machine, "delete 2>/dev/null").exit_code);
+
+  const Outcome middle = Quillow(machine, "--json delete 19981115.S02");
+  ASSERT_EQ(0, middle.exit_code);
+  EXPECT_THAT(middle.out, HasSubstr("\"name\":\"19981115.S02\",\"status\":200,"
+                                    "\"removedVersions\":1,\"snapshotsLeft\":2"));
+  EXPECT_EQ((std::vector<std::string>{"19981115.S01", "19981115.S03"}), Listed());
+  const Outcome last = Quillow(machine, "delete 19981115.S03");
+  ASSERT_EQ(0, last.exit_code);
+  EXPECT_THAT(last.out, HasSubstr("Deleted 19981115.S03: 1 stored version removed, 1 snapshot"));
+  EXPECT_EQ("19981115.S01", Setting("latestss"));
+  EXPECT_EQ(0, Quillow(machine, "check").exit_code);
+}
+
+TEST(QuillowProgram, FixdatesPrintsTheNewNamesAndKeepsTheSettingsInStep) {
+  w98::testing::TempMachine machine;
+  ASSERT_TRUE(SetClock(1998, 11, 30));
+  InstallAndSave(machine, {"19981125.S01", "19981127.S00"});
+  WritePrivateProfileStringA("snapshot", "daily", "19981127|19981126",
+                             "c:\\windows\\zemo\\snapshot\\sswizard.ini");
+
+  // Nothing is dated after a day before 30 November.
+  const Outcome nothing = Quillow(machine, "--json fixdates 3");
+  ASSERT_EQ(0, nothing.exit_code);
+  EXPECT_EQ("{\"status\":303,\"days\":3,\"renamed\":[]}\n", nothing.out);
+  EXPECT_EQ(2, Quillow(machine, "fixdates soon 2>/dev/null").exit_code);
+
+  ASSERT_TRUE(SetClock(1998, 11, 20));
+  const Outcome fixed = Quillow(machine, "fixdates");
+  ASSERT_EQ(0, fixed.exit_code);
+  EXPECT_EQ("19981125.S01 -> 19981117.S01\n19981127.S00 -> 19981119.S00\nRe-dated 2 snapshots.\n",
+            fixed.out);
+  EXPECT_EQ((std::vector<std::string>{"19981117.S01", "19981119.S00"}), Listed());
+  EXPECT_EQ("19981119.S00", Setting("latestss"));
+  EXPECT_EQ("19981119.S00", Setting("latestscheduless"));
+  EXPECT_EQ("19981119|19981126", Setting("daily"));
+  EXPECT_EQ(0, Quillow(machine, "check").exit_code);
+}
+
+TEST(QuillowProgram, RollbackFinishesEachInterruptedOperation) {
+  namespace c = catalogue;
+  struct Case {
+    const char* what;
+    std::function<void()> interrupt;
+    int exit_code;
+    const char* operation;
+    std::vector<std::string> listed;
+  };
+  const Case cases[] = {
+      {"nothing interrupted", [] {}, 0, "none", {"19981115.S01", "19981115.S02"}},
+      {"a delete",
+       [] {
+         // Stopped right after it marked the catalogue.
+         Export("snapshot.sav", "\\snapshot.ini");
+         Export("cref.sav", "\\cref.tab");
+         c::WriteInt("snapshot.ini", "LastOp", "DoDelete", 1);
+         c::WriteText("snapshot.ini", "LastOp", "deleteimage", "19981115.S02");
+         c::WriteInt("snapshot.ini", "Misc", "Valid", 0);
+         c::WriteInt("cref.tab", "Misc", "Valid", 0);
+       },
+       0,
+       "DELETE",
+       {"19981115.S01"}},
+      {"a save",
+       [] {
+         c::WriteInt("snapshot.ini", "LastOp", "DoSave", 1);
+         c::WriteText("snapshot.ini", "LastOp", "saveimage", "19981115.S02");
+         c::WriteInt("19981115.S02", "Misc", "Valid", 0);
+         c::WriteInt("snapshot.ini", "Misc", "Valid", 0);
+       },
+       0,
+       "SAVE",
+       {"19981115.S01"}},
+      {"a date fixing",
+       [] {
+         Export("fixall.sav", "");
+         c::WriteInt("snapshot.ini", "LastOp", "DoFixDates", 1);
+         c::WriteInt("snapshot.ini", "Misc", "Valid", 0);
+         c::WriteText("snapshot.ini", "Misc", "ControlFile2", "_19981101.S02");
+       },
+       0,
+       "FIXDATE",
+       {"19981115.S01", "19981115.S02"}},
+      {"a damaged catalogue",
+       [] { c::WriteInt("cref.tab", "Misc", "Valid", 0); },
+       1,
+       nullptr,
+       {"19981115.S01", "19981115.S02"}},
+  };
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.what);
+    w98::testing::TempMachine machine;
+    InstallAndSave(machine, {"19981115.S01", "19981115.S02"});
+    test.interrupt();
+    ASSERT_TRUE(catalogue::Flush());
+    const Outcome run = Quillow(machine, "--json rollback 2>/dev/null");
+    EXPECT_EQ(test.exit_code, run.exit_code);
+    if (test.operation != nullptr) {
+      EXPECT_THAT(run.out, HasSubstr(std::string("\"operation\":\"") + test.operation + "\""));
+      EXPECT_THAT(run.out, HasSubstr("\"status\":0}"));
+      EXPECT_EQ(0, Quillow(machine, "check").exit_code);
+    } else {
+      EXPECT_EQ("", run.out);
+    }
+    EXPECT_EQ(test.listed, Listed());
+  }
 }
 
 }  // namespace
