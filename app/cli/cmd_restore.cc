@@ -39,7 +39,9 @@ int RunRestore(const Invocation& invocation) {
   const LONG status = engine.RestoreSSImg(name.c_str(), mode);
   if (status != SS_OK)
     return Fail("the restore of " + name + " could not be staged: " + StatusMeaning(status) + " (" +
-                std::to_string(status) + ")");
+                std::to_string(status) +
+                "). It is not recorded as pending, but the steps that succeeded stay: "
+                "AUTOEXEC.BAT may already hold its hook");
   if (!RecordPendingRestore(name))
     return Fail("the restore of " + name + " is staged, but sswizard.ini could not record it");
   if (restart && !ExitWindowsEx(EWX_REBOOT, 0))

@@ -166,6 +166,13 @@ TEST(QuillowProgram, RestoreStagesTheRestoreAndRecordsItAsTheMainProgramDoes) {
   EXPECT_THAT(machine.ReadFile("AUTOEXEC.BAT"), HasSubstr("CALL COMMAND /C"));
   EXPECT_THAT(DosFile("c:\\windows\\zemo\\snapshot\\REGWIN.INI"), HasSubstr("qlreboot.exe /QL"));
   EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA("c:\\windows\\temp\\RPN.pif"));
+
+  // Until the restart has run the restore, no command starts the engine, whose Init would put
+  // the catalogue back too early.
+  const Outcome early = Quillow(machine, "list 2>/dev/null");
+  EXPECT_EQ(1, early.exit_code);
+  EXPECT_EQ("", early.out);
+  EXPECT_EQ("1", Setting("DoRestore"));
 }
 
 TEST(QuillowProgram, RestoreWithRestartRestartsTheMachineThroughTheRestore) {
@@ -193,6 +200,11 @@ TEST(QuillowProgram, RestoreWithRestartRestartsTheMachineThroughTheRestore) {
               GetFileAttributesA((std::string("c:\\windows\\zemo\\snapshot\\") + marker).c_str()))
         << marker << "\n"
         << log;
+  // After the restart the engine starts again and puts the catalogue back.
+  const Outcome list = Quillow(machine, "list");
+  EXPECT_EQ(0, list.exit_code);
+  EXPECT_THAT(list.out, HasSubstr("19981115.S01"));
+  EXPECT_EQ("0", Setting("DoRestore"));
 }
 
 TEST(QuillowProgram, RestoreFileAddsToTheSessionAndClosesIt) {
