@@ -66,8 +66,8 @@ int RunRestore(const Invocation& invocation) {
     std::printf("The machine is restarting; the restart finishes the restore.\n");
   else
     std::printf(
-        "The restart finishes it: restart the machine (w98 restart) before any other quillow "
-        "command, which would otherwise put the catalogue back too early.\n");
+        "The restart finishes it: restart the machine (w98 restart). Until then the other "
+        "quillow commands refuse to start the engine.\n");
   return 0;
 }
 
