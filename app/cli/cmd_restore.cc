@@ -39,7 +39,9 @@ int RunRestore(const Invocation& invocation) {
   const LONG status = engine.RestoreSSImg(name.c_str(), mode);
   if (status != SS_OK)
     return Fail("the restore of " + name + " could not be staged: " + StatusMeaning(status) + " (" +
-                std::to_string(status) + ")");
+                std::to_string(status) +
+                "). It is not recorded as pending, but the steps that succeeded stay: "
+                "AUTOEXEC.BAT may already hold its hook");
   if (!RecordPendingRestore(name))
     return Fail("the restore of " + name + " is staged, but sswizard.ini could not record it");
   if (restart && !ExitWindowsEx(EWX_REBOOT, 0))
@@ -64,8 +66,8 @@ int RunRestore(const Invocation& invocation) {
     std::printf("The machine is restarting; the restart finishes the restore.\n");
   else
     std::printf(
-        "The restart finishes it: restart the machine (w98 restart) before any other quillow "
-        "command, which would otherwise put the catalogue back too early.\n");
+        "The restart finishes it: restart the machine (w98 restart). Until then the other "
+        "quillow commands refuse to start the engine.\n");
   return 0;
 }
 

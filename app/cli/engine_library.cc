@@ -1,6 +1,7 @@
 #include "engine_library.h"
 
 #include "cli.h"
+#include "restore_settings.h"
 
 namespace quillow {
 namespace {
@@ -21,6 +22,13 @@ EngineLibrary::~EngineLibrary() {
 }
 
 bool EngineLibrary::Load(std::string* error) {
+  if (RestoreAwaitsRestart()) {
+    *error =
+        "a restore is staged and waits for the restart: restart the machine first (w98 restart); "
+        "starting the engine now would put the catalogue back before the restart brings back "
+        "old registry files";
+    return false;
+  }
   module_ = LoadLibraryA("snapshot.dll");
   if (module_ == nullptr) {
     *error = "cannot load snapshot.dll (error " + std::to_string(GetLastError()) + ")";

@@ -18,7 +18,7 @@ class EngineLibrary {
 
   // Loads the library and finds every export; then calls Init with the store folder and keeps
   // its answer in init_status(). False (with a reason) when the library or an export is
-  // missing.
+  // missing, or while a staged restore waits for its restart (nothing is loaded then).
   bool Load(std::string* error);
   LONG init_status() const { return init_status_; }
 

@@ -16,6 +16,18 @@ bool RecordPendingRestore(const std::string& name) {
   return all;
 }
 
+bool RestoreAwaitsRestart() {
+  const std::string store = kStoreFolder;
+  const std::string file = store + "sswizard.ini";
+  const auto exists = [](const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+  };
+  if (GetPrivateProfileIntA("snapshot", "DoRestore", 0, file.c_str()) != 1) return false;
+  if (!exists("c:\\windows\\temp\\rb.bat")) return false;
+  return GetPrivateProfileIntA("snapshot", "restoress", 0, file.c_str()) == 1 ||
+         exists(store + "_rfbob.sav");
+}
+
 std::string RestartSwitchOf(int mode) {
   return mode == 0 ? "/QH" : mode == 2 ? "/QL" : "/QN";
 }

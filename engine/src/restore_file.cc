@@ -122,7 +122,8 @@ LONG RestoreFile(const texts::Folders& folders, const char* name, const char* fi
   OpenSessionFile(boot_session, boot_file);
   OpenSessionFile(win_session, win_file);
   if (!EnsureStagingFolder()) status.Record(SS_RESTORE_TEMP_FOLDER);
-  // Read before this call writes: whether an earlier call restores AUTOEXEC.BAT.
+  // Whether an earlier call of the session restores AUTOEXEC.BAT (this call has written no
+  // block yet).
   bool restoring_autoexec = SessionRestoresAutoexec(win_session);
   const std::string header = texts::SessionHeader(snapshot);
   boot_file.Write(header);

@@ -83,6 +83,27 @@ bool EngineMachine::SetClock(int year, int month, int day, int hour) {
   return SetLocalTime(&time) != FALSE;
 }
 
+void EngineMachine::SetCapacity(unsigned long long bytes) const {
+  std::string text = ReadHostFile("machine.ini");
+  const size_t at = text.find("[capacity]");
+  const std::string section = "[capacity]\r\nC=" + std::to_string(bytes) + "\r\n";
+  if (at == std::string::npos) {
+    text += section;
+  } else {
+    const size_t end = text.find('[', at + 1);
+    text.replace(at, end == std::string::npos ? std::string::npos : end - at, section);
+  }
+  WriteHostFile("machine.ini", text);
+}
+
+void EngineMachine::LeaveRoom(unsigned long long room) const {
+  // A limit far above what the drive holds first, so that the free space reads as room left.
+  SetCapacity(1ull << 30);
+  ULARGE_INTEGER free{}, total{};
+  GetDiskFreeSpaceExA("C:\\", &free, &total, nullptr);
+  SetCapacity(total.QuadPart - free.QuadPart + room);
+}
+
 std::string EngineMachine::StorePath(const std::string& name) const {
   return w98::HostPathOf(std::string(kStore) + name);
 }

@@ -44,6 +44,12 @@ class EngineMachine : public w98::testing::TempMachine {
   // Sets the machine's clock (SetLocalTime) to the given local date and time.
   static bool SetClock(int year, int month, int day, int hour = 12);
 
+  // Drive C: holds at most `bytes` in all (0: no limit); every write past it fails with
+  // ERROR_DISK_FULL.
+  void SetCapacity(unsigned long long bytes) const;
+  // Drive C: can take `room` more bytes than it holds now.
+  void LeaveRoom(unsigned long long room) const;
+
   // A file of the machine folder itself (machine.ini), read and written on the host.
   std::string ReadHostFile(const std::string& name) const;
   void WriteHostFile(const std::string& name, const std::string& bytes) const;

@@ -174,6 +174,22 @@ TEST_F(RestoreImage, AMissingPifFileReplacesEveryOtherCode) {
   EXPECT_TRUE(Exists("c:\\windows\\temp\\RPH.pif"));
 }
 
+TEST_F(RestoreImage, AFullDiskFailsEveryStepItStops) {
+  // Empty .pif files need no room, so the last step that could not write decides the status.
+  for (const char* pif : {"RPL.pif", "RPN.pif", "RPH.pif"})
+    machine_.WriteFile(std::string("WINDOWS/ZEMO/SNAPSHOT/") + pif, "");
+  machine_.LeaveRoom(0);
+  // REGWIN.INI is created but its text does not fit: that is a failure of its step.
+  EXPECT_EQ(SS_RESTORE_REGWIN, RestoreSSImg(kName, 1));
+  EXPECT_EQ(kAutoexec, Dos("c:\\AUTOEXEC.BAT")) << "no part of the hook was written";
+  EXPECT_EQ("", Dos("c:\\windows\\temp\\rw_ini.bat"));
+
+  machine_.SetCapacity(0);
+  EXPECT_EQ(SS_OK, RestoreSSImg(kName, 1));
+  ExpectSameBytes(kAutoexec + Golden("restore_hook"), Dos("c:\\AUTOEXEC.BAT"), "AUTOEXEC.BAT");
+  ExpectSameBytes(Golden("restore_rw_ini"), Dos("c:\\windows\\temp\\rw_ini.bat"), "rw_ini.bat");
+}
+
 TEST_F(RestoreImage, AShortNameStagesNothing) {
   for (const char* name : {"", "19981115", "19981115.", "..\\..\\x.S01"}) {
     EXPECT_EQ(SS_RESTORE_BOOT_BATCH, RestoreSSImg(name, 1)) << name;

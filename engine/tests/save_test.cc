@@ -195,17 +195,6 @@ TEST_F(SaveTest, TheSchedulerSettingsFollowTheName) {
 namespace snapshot::testing {
 namespace {
 
-// Writes a capacity of drive C: into machine.ini.
-void SetCapacity(const EngineMachine& machine, unsigned long long bytes) {
-  const std::string ini = (machine.Root() / "machine.ini").string();
-  std::string text = machine.ReadHostFile("machine.ini");
-  const size_t at = text.find("[capacity]");
-  const size_t end = text.find('[', at + 1);
-  text.replace(at, end == std::string::npos ? std::string::npos : end - at,
-               "[capacity]\r\nC=" + std::to_string(bytes) + "\r\n");
-  machine.WriteHostFile("machine.ini", text);
-}
-
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
@@ -223,10 +212,7 @@ class SaveFaultTest : public ::testing::Test {
 
 TEST_F(SaveFaultTest, AFullDiskEndsTheSaveWith102) {
   // Room for the catalogue and the small files, not for the big one.
-  SetCapacity(machine_, 1ull << 30);
-  ULARGE_INTEGER free{}, total{};
-  ASSERT_TRUE(GetDiskFreeSpaceExA("C:\\", &free, &total, nullptr));
-  SetCapacity(machine_, total.QuadPart - free.QuadPart + 256 * 1024);
+  machine_.LeaveRoom(256 * 1024);
 
   EXPECT_EQ(DWORD(SS_SAVE_DISK_FULL), machine_.Save("19981115.S01"));
   EXPECT_THAT(machine_.StoreFile("backup.log"),
@@ -235,7 +221,7 @@ TEST_F(SaveFaultTest, AFullDiskEndsTheSaveWith102) {
   EXPECT_EQ(2, Int("19981115.S01", "KernelFileList", "FileCount"));
   EXPECT_EQ(SS_INTERRUPTED_SAVE, machine_.Init());
   EXPECT_EQ(SS_OK, RollBackSave());
-  SetCapacity(machine_, 0);
+  machine_.SetCapacity(0);
   EXPECT_EQ(DWORD(SS_DELETE_DONE), machine_.Delete("19981115.S01"));
   EXPECT_THAT(StoreProblems(), IsEmpty());
 }

@@ -16,6 +16,7 @@
 #include "snapshot_naming.h"
 #include "store_check.h"
 #include "temp_machine.h"
+#include "w98/session.h"
 #include "w98/w98.h"
 #include "w98/windows.h"
 
@@ -121,12 +122,17 @@ std::string Setting(const std::string& key) {
   return buffer;
 }
 
-// A file of the machine by its DOS path, read on the host ("" when missing).
-std::string DosFile(const std::string& path) {
-  std::ifstream in(w98::HostPathOf(path), std::ios::binary);
+// A host file's content ("" when missing).
+std::string HostFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
   std::ostringstream text;
   text << in.rdbuf();
   return text.str();
+}
+
+// A file of the machine by its DOS path, read on the host ("" when missing).
+std::string DosFile(const std::string& path) {
+  return HostFile(w98::HostPathOf(path));
 }
 
 TEST(QuillowProgram, RestoreStagesTheRestoreAndRecordsItAsTheMainProgramDoes) {
@@ -160,6 +166,45 @@ TEST(QuillowProgram, RestoreStagesTheRestoreAndRecordsItAsTheMainProgramDoes) {
   EXPECT_THAT(machine.ReadFile("AUTOEXEC.BAT"), HasSubstr("CALL COMMAND /C"));
   EXPECT_THAT(DosFile("c:\\windows\\zemo\\snapshot\\REGWIN.INI"), HasSubstr("qlreboot.exe /QL"));
   EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA("c:\\windows\\temp\\RPN.pif"));
+
+  // Until the restart has run the restore, no command starts the engine, whose Init would put
+  // the catalogue back too early.
+  const Outcome early = Quillow(machine, "list 2>/dev/null");
+  EXPECT_EQ(1, early.exit_code);
+  EXPECT_EQ("", early.out);
+  EXPECT_EQ("1", Setting("DoRestore"));
+}
+
+TEST(QuillowProgram, RestoreWithRestartRestartsTheMachineThroughTheRestore) {
+  w98::testing::TempMachine machine;
+  machine.WriteFile("WINDOWS/SYSTEM.INI", "[boot]\r\nshell=Explorer.exe\r\n");
+  machine.WriteFile("patterns.txt", "\\SYSTEM.INI\r\n");
+  ASSERT_EQ(0, Quillow(machine, "install --patterns '" + machine.OnC("patterns.txt").string() + "'")
+                   .exit_code);
+  ASSERT_EQ(0, Quillow(machine, "save 19981115.S01").exit_code);
+  machine.WriteFile("WINDOWS/SYSTEM.INI", "[boot]\r\nshell=Other.exe\r\n");
+
+  const Outcome restore = Quillow(machine, "restore 19981115.S01 --restart");
+  ASSERT_EQ(0, restore.exit_code);
+  EXPECT_THAT(restore.out, HasSubstr("The machine is restarting"));
+  // The restart runs detached from the program: wait for its end in the boot log.
+  std::string log;
+  for (int i = 0; i < 600 && log.find("restart done") == std::string::npos; ++i) {
+    Sleep(200);
+    log = HostFile(w98::BootLogFile());
+  }
+  ASSERT_NE(std::string::npos, log.find("restart done")) << log;
+  EXPECT_EQ("[boot]\r\nshell=Explorer.exe\r\n", machine.ReadFile("WINDOWS/SYSTEM.INI")) << log;
+  for (const char* marker : {"rb.suc", "rw.suc"})
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES,
+              GetFileAttributesA((std::string("c:\\windows\\zemo\\snapshot\\") + marker).c_str()))
+        << marker << "\n"
+        << log;
+  // After the restart the engine starts again and puts the catalogue back.
+  const Outcome list = Quillow(machine, "list");
+  EXPECT_EQ(0, list.exit_code);
+  EXPECT_THAT(list.out, HasSubstr("19981115.S01"));
+  EXPECT_EQ("0", Setting("DoRestore"));
 }
 
 TEST(QuillowProgram, RestoreFileAddsToTheSessionAndClosesIt) {
