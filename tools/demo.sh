@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The demo of `./dev run`: creates a demo Windows 98 machine, installs Quillow on it, takes two
-# snapshots with a few changes between them, and shows what the engine recorded.
+# snapshots with a few changes between them, shows what the engine recorded, then turns the
+# machine back to the first snapshot through a restart and shows that it came back.
 set -euo pipefail
 bin=$(cd "${1:-build/default/bin}" && pwd)
 machine=${QUILLOW_DEMO_MACHINE:-$PWD/build/demo-machine}
@@ -46,4 +47,27 @@ step "The files of the second snapshot"
 quillow files "$second"
 
 step "The store's consistency"
+quillow check
+
+step "Turn back time: stage the restore of the first snapshot"
+first=$("$bin/quillow" --json list | grep -o '"name":"[^"]*"' | head -1 | cut -d'"' -f4)
+quillow restore "$first"
+
+step "Restart: the DOS phase restores the kernel files, Windows start-up the others"
+echo "\$ w98 restart --wait"
+"$bin/w98" restart --wait
+echo "\$ w98 log"
+"$bin/w98" log
+
+step "The machine is back: SYSTEM.INI and WIN.INI as they were, the markers written"
+for file in WINDOWS/SYSTEM.INI WINDOWS/WIN.INI; do
+  if grep -q demo "$c/$file"; then echo "$file still holds the change"; else echo "$file: as in $first"; fi
+done
+for marker in rb:boot rw:Windows; do
+  found=$(find "$c" -iname "${marker%%:*}.suc" | head -1)
+  [[ -n $found ]] && echo "${marker%%:*}.suc: the ${marker#*:} phase of the restore ended well"
+done
+
+step "The next start puts the catalogue back: both snapshots are still listed"
+quillow list
 quillow check

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 
 #include <w98/faults.h>
@@ -33,6 +34,7 @@ struct MachineFiles {
   const char* msdos_sys;
   const char* long_file;
   const char* setting;  // a value of SYSTEM.DAT
+  std::time_t written;  // last-write time of every file
 };
 constexpr MachineFiles kAsA = {
     "@ECHO OFF\r\nSET PATH=C:\\WINDOWS;C:\\WINDOWS\\COMMAND\r\n",
@@ -40,6 +42,7 @@ constexpr MachineFiles kAsA = {
     "[Paths]\r\nWinDir=C:\\WINDOWS\r\n[Options]\r\nBootGUI=1\r\nLogo=1\r\n",
     "Dear editor,\r\nthe first draft.\r\n",
     "A",
+    kNovember1998,
 };
 constexpr MachineFiles kAsB = {
     "@ECHO OFF\r\nSET PATH=C:\\WINDOWS;C:\\WINDOWS\\COMMAND\r\nSET MOUSE=C:\\MOUSE\r\n",
@@ -47,6 +50,7 @@ constexpr MachineFiles kAsB = {
     "[Paths]\r\nWinDir=C:\\WINDOWS\r\n[Options]\r\nBootGUI=1\r\nLogo=0\r\n",
     "Dear editor,\r\nthe second draft, much longer.\r\n",
     "B",
+    kNovember1998 + 3 * 86400,
 };
 
 void SetSetting(const char* value) {
@@ -81,19 +85,40 @@ class RoadMachine : public EngineMachine {
   void Install() {
     quillow::InstallResult result;
     std::string error;
-    ASSERT_TRUE(
-        quillow::Install({{"C:\\AUTOEXEC.BAT", "C:\\MSDOS.SYS", "c:\\config.sys"},
-                          {"\\SYSTEM.INI", "\\SYSTEM.DAT", "\\USER.DAT", "\\Long File Name.txt"}},
-                         &result, &error))
+    ASSERT_TRUE(quillow::Install(
+        {{"C:\\AUTOEXEC.BAT", "C:\\MSDOS.SYS", "c:\\config.sys"},
+         {"\\SYSTEM.INI", "\\SYSTEM.DAT", "\\USER.DAT", "\\Long File Name.txt", "\\CONTROL.INI"}},
+        &result, &error))
         << error;
   }
 
   void Put(const MachineFiles& files) {
-    PutFile("AUTOEXEC.BAT", files.autoexec);
-    PutFile("WINDOWS/SYSTEM.INI", files.system_ini);
-    PutFile("MSDOS.SYS", files.msdos_sys, kSystemHiddenReadOnly | FILE_ATTRIBUTE_ARCHIVE);
-    PutFile("WINDOWS/Long File Name.txt", files.long_file);
+    PutFile("AUTOEXEC.BAT", files.autoexec, FILE_ATTRIBUTE_ARCHIVE, files.written);
+    PutFile("WINDOWS/SYSTEM.INI", files.system_ini, FILE_ATTRIBUTE_ARCHIVE, files.written);
+    PutFile("MSDOS.SYS", files.msdos_sys, kSystemHiddenReadOnly | FILE_ATTRIBUTE_ARCHIVE,
+            files.written);
+    PutFile("WINDOWS/Long File Name.txt", files.long_file, FILE_ATTRIBUTE_ARCHIVE, files.written);
     SetSetting(files.setting);
+  }
+
+  // The attributes and last-write time of every file that a whole restore puts back, as the
+  // file system lists them.
+  static std::vector<std::string> FileFacts() {
+    std::vector<std::string> facts;
+    for (const char* path : {"C:\\AUTOEXEC.BAT", "C:\\WINDOWS\\SYSTEM.INI", "C:\\MSDOS.SYS",
+                             "C:\\WINDOWS\\Long File Name.txt", "C:\\WINDOWS\\CONTROL.INI"}) {
+      WIN32_FIND_DATAA found{};
+      const HANDLE find = FindFirstFileA(path, &found);
+      if (find == INVALID_HANDLE_VALUE) {
+        facts.push_back(std::string(path) + " missing");
+        continue;
+      }
+      FindClose(find);
+      facts.push_back(std::string(path) + " attributes " + std::to_string(found.dwFileAttributes) +
+                      " written " + std::to_string(found.ftLastWriteTime.dwHighDateTime) + ":" +
+                      std::to_string(found.ftLastWriteTime.dwLowDateTime));
+    }
+    return facts;
   }
 
   void ExpectFiles(const MachineFiles& files) const {
@@ -142,9 +167,14 @@ TEST_P(WholeRestoreRoad, TheMachineComesBackToSnapshotA) {
   machine.Install();
   machine.RemoveFile("CONFIG.SYS");
   machine.Put(kAsA);
+  // A provisioned file of A that is deleted before B: the restore brings it back.
+  machine.PutFile("WINDOWS/CONTROL.INI", "[current]\r\ncolor schemes=Windows Standard\r\n",
+                  FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_READONLY);
+  const std::vector<std::string> facts_of_a = RoadMachine::FileFacts();
   ASSERT_EQ(SS_OK, machine.Init());
   ASSERT_EQ(DWORD(SS_SAVE_DONE), machine.Save(kA, "before the changes"));
   machine.Put(kAsB);
+  machine.RemoveFile("WINDOWS/CONTROL.INI");
   machine.PutFile("CONFIG.SYS", "DEVICE=C:\\WINDOWS\\HIMEM.SYS\r\n");
   ASSERT_EQ(DWORD(SS_SAVE_DONE), machine.Save(kB, "after the changes"));
 
@@ -161,6 +191,10 @@ TEST_P(WholeRestoreRoad, TheMachineComesBackToSnapshotA) {
   w98::ClearFaults();
 
   machine.ExpectFiles(kAsA);
+  EXPECT_EQ("[current]\r\ncolor schemes=Windows Standard\r\n",
+            machine.ReadFile("WINDOWS/CONTROL.INI"))
+      << "a file deleted after A comes back";
+  EXPECT_EQ(facts_of_a, RoadMachine::FileFacts()) << log;
   EXPECT_FALSE(Exists("C:\\CONFIG.SYS")) << "snapshot A had none";
   EXPECT_TRUE(Exists(std::string(kStore) + "rb.suc")) << log;
   EXPECT_TRUE(Exists(std::string(kStore) + "rw.suc")) << log;
