@@ -1,7 +1,7 @@
 // Benchmarks of the engine on a generated machine of 10,000 provisioned files (about 400 MB):
 //   - cp -a of the generated files (the baseline of the base snapshot),
 //   - the base snapshot (target: within 1.3 times the baseline),
-//   - a second snapshot with nothing changed (target: 1 s or less),
+//   - a second snapshot with nothing changed, after a base snapshot (target: 1 s or less),
 //   - GetSSImgInfo of one 10,000-file snapshot (target: 50 ms or less),
 //   - the peak memory of a save in a process of its own, for machines of different file counts
 //     and file sizes (target: grows with the number of files only),
@@ -13,8 +13,8 @@
 // Run from a release build: bench/engine/run.sh. The machine is generated once into
 // QUILLOW_BENCH_MACHINE (default: <bin>/../engine-bench-machine) and reused.
 #include <spawn.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <benchmark/benchmark.h>
 
@@ -23,6 +23,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,26 @@ std::string MachineFolder() {
   if (const char* env = std::getenv("QUILLOW_BENCH_MACHINE"); env != nullptr && *env != '\0')
     return env;
   return (fs::path(BinFolder()).parent_path() / "engine-bench-machine").string();
+}
+
+// Where folders moved out of the way wait until the program ends.
+fs::path TrashFolder() {
+  return MachineFolder() + "-trash";
+}
+
+// Moves a host folder out of the way instead of deleting it. ext4 keeps the inodes of deleted
+// files "recently deleted" for half a minute and scans past them for every file it creates
+// meanwhile: thousands of files deleted right before a timed copy or save would slow its every
+// file. The folders moved away are deleted when the program ends.
+void MoveAside(const fs::path& folder) {
+  if (!fs::exists(folder)) return;
+  static int moved = 0;
+  fs::create_directories(TrashFolder());
+  fs::path place;
+  do {
+    place = TrashFolder() / (std::to_string(::getpid()) + "-" + std::to_string(++moved));
+  } while (fs::exists(place));
+  fs::rename(folder, place);
 }
 
 // Runs a save to its end; returns its completion code (0: none came).
@@ -86,14 +107,22 @@ double Seconds(const std::chrono::steady_clock::time_point& since) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
 }
 
-// Takes the machine back to no snapshot: an empty store and a catalogue holding only the
-// provisioned patterns.
-void ResetStore(const std::string& machine) {
-  // The store's host folder keeps the case the installation gave it.
-  (void)machine;
-  const fs::path store = w98::HostPathOf(kStore);
-  fs::remove_all(store / "backup");
-  fs::remove_all(store / "batch");
+// Takes the current machine back to no snapshot: an empty store and a catalogue holding only the
+// provisioned patterns. The user hive itself goes back to its copy as installed, so that a save
+// does not copy the pages that the catalogues of earlier runs left in it; a machine generated
+// without that copy has the catalogue's keys deleted instead.
+void ResetStore() {
+  // The store's folders as they are spelled on disk (a host path of another case names nothing,
+  // and the copies of every earlier run would stay: the aliases of a new save would then be
+  // probed past all of them).
+  for (const char* folder : {"backup", "batch"}) {
+    const std::string host = w98::HostPathOf(std::string(kStore) + folder);
+    if (!host.empty()) MoveAside(host);
+  }
+  if (CopyFileA(quillow::bench::kInstalledUserHive, "C:\\WINDOWS\\USER.DAT", FALSE)) {
+    Init(kStore);
+    return;
+  }
   HKEY key = nullptr;
   const std::string root = "Software\\Zemo\\Snapshot";
   for (const char* profile : {"cref.tab", "snapshot.ini\\Misc", "snapshot.ini\\LastOp"}) {
@@ -126,10 +155,21 @@ void ResetStore(const std::string& machine) {
   Init(kStore);
 }
 
+// Snapshot names "20240131.Snnn". The machine and its snapshots outlive a run, so a name is
+// taken only when no listed snapshot has it: a save under a listed name would replace that
+// snapshot (releasing its references first) instead of adding one.
 int g_snapshot_number = 0;
 std::string NextName() {
+  std::vector<SSImgRecord> listed(static_cast<size_t>(GetSSImgCount()));
+  listed.resize(static_cast<size_t>(ListSSImg("", listed.data())));
+  std::set<std::string> taken;
+  for (const SSImgRecord& record : listed) taken.insert(record.name);
   char name[32];
-  std::snprintf(name, sizeof name, "20240131.S%02X", ++g_snapshot_number % 256);
+  for (int tries = 0; tries < 4096; ++tries) {
+    g_snapshot_number = (g_snapshot_number + 1) % 4096;
+    std::snprintf(name, sizeof name, "20240131.S%03X", g_snapshot_number);
+    if (taken.count(name) == 0) break;
+  }
   return name;
 }
 
@@ -151,19 +191,19 @@ void BM_CopyBaseline(benchmark::State& state) {
   const std::string source = quillow::bench::GeneratedFolder(MachineFolder());
   const std::string target = MachineFolder() + "/cp-baseline";
   for (auto _ : state) {
-    fs::remove_all(target);
+    MoveAside(target);
     const auto start = std::chrono::steady_clock::now();
     const int rc = std::system(("cp -a '" + source + "' '" + target + "'").c_str());
     state.SetIterationTime(Seconds(start));
     if (rc != 0) state.SkipWithError("cp -a failed");
   }
-  fs::remove_all(target);
+  MoveAside(target);
   state.SetBytesProcessed(state.iterations() * quillow::bench::GeneratedBytes(MachineShape{}));
 }
 
 void BM_BaseSnapshot(benchmark::State& state) {
   for (auto _ : state) {
-    ResetStore(MachineFolder());
+    ResetStore();
     const auto start = std::chrono::steady_clock::now();
     const DWORD code = Save(NextName());
     state.SetIterationTime(Seconds(start));
@@ -173,9 +213,15 @@ void BM_BaseSnapshot(benchmark::State& state) {
   state.counters["files"] = GetSSFilesCount();
 }
 
+// A second snapshot: each run starts from an empty store and a base snapshot (not timed), so
+// the figure does not depend on how many snapshots earlier runs left on the machine.
 void BM_UnchangedSnapshot(benchmark::State& state) {
-  if (!HasSnapshot() && Save(NextName()) != SS_SAVE_DONE) state.SkipWithError("no base snapshot");
   for (auto _ : state) {
+    ResetStore();
+    if (Save(NextName()) != SS_SAVE_DONE) {
+      state.SkipWithError("the base snapshot failed");
+      break;
+    }
     const LONG stored_before = GetSSFilesCount();
     const auto start = std::chrono::steady_clock::now();
     const DWORD code = Save(NextName());
@@ -201,6 +247,19 @@ void BM_GetSSImgInfo(benchmark::State& state) {
     if (filled != count) state.SkipWithError("record count mismatch");
   }
   state.counters["files"] = static_cast<double>(records.size());
+}
+
+// Runs this program with `arguments` and waits for it; its exit code, or -1.
+int RunSelf(const std::vector<std::string>& arguments) {
+  const std::string self = BinFolder() + "/engine_bench";
+  std::vector<char*> argv{const_cast<char*>(self.c_str())};
+  for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+  argv.push_back(nullptr);
+  pid_t child = 0;
+  if (posix_spawn(&child, self.c_str(), nullptr, nullptr, argv.data(), environ) != 0) return -1;
+  int status = 0;
+  if (waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+  return WEXITSTATUS(status);
 }
 
 // The newest snapshot's name ("" when none).
@@ -238,7 +297,7 @@ void BM_DeleteOwn(benchmark::State& state) {
   const fs::path baseline = fs::path(MachineFolder()) / "rm-baseline";
   double rm_seconds = 0;
   for (auto _ : state) {
-    ResetStore(MachineFolder());
+    ResetStore();
     const std::string name = NextName();
     if (Save(name) != SS_SAVE_DONE) {
       state.SkipWithError("the save failed");
@@ -305,7 +364,7 @@ void BM_Redate(benchmark::State& state) {
   }
   Init(kStore);
   if (GetSSImgCount() != kSnapshots) {
-    ResetStore(machine);
+    ResetStore();
     const std::chrono::sys_days first = std::chrono::year{2030} / 1 / 1;
     for (int i = 0; i < kSnapshots && !state.error_occurred(); ++i)
       if (Save(DayStamp(first + std::chrono::days{i}) + ".S01") != SS_SAVE_DONE)
@@ -341,7 +400,12 @@ void BM_Redate(benchmark::State& state) {
 }
 
 // The peak resident memory of a save of a machine of `files` files of `mean_size` bytes, run in
-// a process of its own (this program with --save-child).
+// a process of its own (this program with --save-child), which reports its own peak.
+//
+// The child's own figure is the one that counts: the rusage that wait4 gives includes the
+// children the save starts (the registry editor, which loads the whole hive), and Linux starts
+// the maximum of a spawned process at the resident size of the parent it was spawned from (this
+// process, which holds the big machine's catalogue), which hid every difference between saves.
 void BM_SavePeakMemory(benchmark::State& state) {
   MachineShape shape;
   shape.files = static_cast<int>(state.range(0));
@@ -358,40 +422,68 @@ void BM_SavePeakMemory(benchmark::State& state) {
                                 std::to_string(shape.mean_size) + " >/dev/null";
     if (std::system(command.c_str()) != 0) state.SkipWithError("cannot generate the machine");
   }
+  const std::string report = machine + ".peak";
   long peak_kb = 0;
   for (auto _ : state) {
-    const std::string self = BinFolder() + "/engine_bench";
-    char* argv[] = {const_cast<char*>(self.c_str()), const_cast<char*>("--save-child"),
-                    const_cast<char*>(machine.c_str()), nullptr};
-    pid_t child = 0;
-    if (posix_spawn(&child, self.c_str(), nullptr, nullptr, argv, environ) != 0) {
-      state.SkipWithError("cannot start the child");
+    // The store is reset by a child of its own, so that the save's child starts from an empty
+    // catalogue whatever an earlier run left.
+    fs::remove(report);
+    if (RunSelf({"--reset-child", machine}) != 0) {
+      state.SkipWithError("the child's reset failed");
       break;
     }
-    int status = 0;
-    struct rusage usage {};
-    wait4(child, &status, 0, &usage);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+    if (RunSelf({"--save-child", machine, report}) != 0) {
       state.SkipWithError("the child's save failed");
-    peak_kb = usage.ru_maxrss;
+      break;
+    }
+    std::FILE* in = std::fopen(report.c_str(), "r");
+    if (in == nullptr || std::fscanf(in, "%ld", &peak_kb) != 1)
+      state.SkipWithError("the child reported no peak");
+    if (in != nullptr) std::fclose(in);
   }
+  fs::remove(report);
   state.counters["peak_rss_MB"] = static_cast<double>(peak_kb) / 1024.0;
   state.counters["data_MB"] =
       static_cast<double>(quillow::bench::GeneratedBytes(shape)) / (1024.0 * 1024.0);
 }
 
-// --save-child MACHINE: one save on a machine (its store reset first), then exit.
-int RunSaveChild(const std::string& machine) {
+// The peak resident size of this process in kB (VmHWM: of this program image alone, since
+// the memory of the process it was spawned from is not counted there), or -1.
+long OwnPeakKb() {
+  std::FILE* status = std::fopen("/proc/self/status", "r");
+  if (status == nullptr) return -1;
+  char line[256];
+  long kb = -1;
+  while (std::fgets(line, sizeof line, status) != nullptr)
+    if (std::sscanf(line, "VmHWM: %ld kB", &kb) == 1) break;
+  std::fclose(status);
+  return kb;
+}
+
+// --reset-child MACHINE: takes the machine's store back to no snapshot, then exits.
+int RunResetChild(const std::string& machine) {
   if (!w98::SelectMachine(machine)) return 2;
-  ResetStore(machine);
-  return Save("20240131.S01") == SS_SAVE_DONE ? 0 : 1;
+  ResetStore();
+  return 0;
+}
+
+// --save-child MACHINE REPORT: one save on a machine; writes the process's peak resident size
+// in kB to the file REPORT, then exits.
+int RunSaveChild(const std::string& machine, const std::string& report) {
+  if (!w98::SelectMachine(machine)) return 2;
+  Init(kStore);
+  if (Save(NextName()) != SS_SAVE_DONE) return 1;
+  std::FILE* out = std::fopen(report.c_str(), "w");
+  if (out == nullptr) return 3;
+  const bool written = std::fprintf(out, "%ld\n", OwnPeakKb()) > 0;
+  return std::fclose(out) == 0 && written ? 0 : 3;
 }
 
 }  // namespace
 
 BENCHMARK(BM_CopyBaseline)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_BaseSnapshot)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(BM_UnchangedSnapshot)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_UnchangedSnapshot)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_GetSSImgInfo)->Unit(benchmark::kMillisecond)->Iterations(10);
 BENCHMARK(BM_DeleteShared)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_DeleteOwn)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(2);
@@ -405,7 +497,8 @@ BENCHMARK(BM_SavePeakMemory)
     ->Iterations(1);
 
 int main(int argc, char** argv) {
-  if (argc == 3 && std::string(argv[1]) == "--save-child") return RunSaveChild(argv[2]);
+  if (argc == 3 && std::string(argv[1]) == "--reset-child") return RunResetChild(argv[2]);
+  if (argc == 4 && std::string(argv[1]) == "--save-child") return RunSaveChild(argv[2], argv[3]);
   const std::string machine = MachineFolder();
   if (!fs::exists(fs::path(machine) / "machine.ini")) {
     std::fprintf(stderr, "generating the benchmark machine in %s ...\n", machine.c_str());
@@ -424,5 +517,6 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
+  fs::remove_all(TrashFolder());
   return 0;
 }

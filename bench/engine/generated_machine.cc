@@ -8,6 +8,7 @@
 #include <vector>
 
 #include <w98/w98.h>
+#include <w98/windows.h>
 
 #include "installation.h"
 
@@ -64,6 +65,11 @@ bool GenerateMachine(const std::string& folder, const MachineShape& shape,
     patterns.windows.push_back("\\GEN\\" + FolderName(f) + "\\*.*");
   InstallResult installed;
   if (!Install(patterns, &installed, error)) return false;
+  if (!CreateDirectoryA("C:\\BENCH", nullptr) ||
+      !CopyFileA("C:\\WINDOWS\\USER.DAT", kInstalledUserHive, TRUE)) {
+    *error = "cannot keep a copy of the installed user hive";
+    return false;
+  }
 
   std::mt19937_64 random(20240131);
   std::vector<char> block(1 << 16);

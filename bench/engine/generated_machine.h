@@ -14,8 +14,13 @@ struct MachineShape {
   int folders = 100;          // files are spread over this many folders, one pattern each
 };
 
+// DOS path of a copy of the user hive as it is after the installation, before any snapshot:
+// the benchmarks copy it back to start again from an empty store.
+inline constexpr char kInstalledUserHive[] = "C:\\BENCH\\USER.DAT";
+
 // Creates the machine in `folder` (missing or empty), installs the product with one pattern
-// per generated folder, and writes the files. Returns false with a reason on failure.
+// per generated folder, keeps a copy of the installed user hive (kInstalledUserHive), and
+// writes the files. Returns false with a reason on failure.
 // `host_bin` is the folder of this build's programs. Prints progress on stderr.
 bool GenerateMachine(const std::string& folder, const MachineShape& shape,
                      const std::string& host_bin, std::string* error);

@@ -168,7 +168,11 @@ class SaveRun {
     }
     Section entry(cat::kReferences, facts.key);
     const int references = entry.ReadInt(cat::kRefCount, 0);
-    EnsureStoreFolder(copy_folder_);
+    if (!copy_folder_ready_) {
+      // Made (when missing) at the first file; the save does not look for it again.
+      EnsureStoreFolder(copy_folder_);
+      copy_folder_ready_ = true;
+    }
     if (references != 0)
       ShareVersion(facts, version, references, entry);
     else
@@ -332,6 +336,7 @@ class SaveRun {
   int kernel_count_ = 0;
   int user_count_ = 0;
   bool config_missing_ = false;
+  bool copy_folder_ready_ = false;
   TextFile boot_;  // "tempboot"
   TextFile win_;   // "tempwin"
   TextFile dos_;   // "tempdosboot"

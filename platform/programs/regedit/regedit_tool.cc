@@ -46,14 +46,15 @@ bool WriteDosFile(const std::string& dos, const std::string& bytes, std::string*
   return false;
 }
 
-bool OpenNamedHive(const std::string& dos, std::shared_ptr<Hive>* out, std::string* error) {
+bool OpenNamedHive(const std::string& dos, bool load, std::shared_ptr<Hive>* out,
+                   std::string* error) {
   const std::string host = w98::HostPathOf(dos);
   if (host.empty() || !std::filesystem::is_regular_file(host)) {
     *error = "Unable to open registry: cannot find " + dos;
     return false;
   }
   *out = w98::internal::OpenHive(host);
-  if (LONG err = (*out)->Sync(true)) {
+  if (LONG err = load ? (*out)->Sync(true) : ERROR_SUCCESS) {
     *error = "Unable to open registry (" + std::to_string(err) + ") - " + dos;
     return false;
   }
@@ -97,7 +98,7 @@ std::vector<std::string_view> Views(const std::vector<std::string>& names) {
   return std::vector<std::string_view>(names.begin(), names.end());
 }
 
-// Writes `key` as `name` and everything below it. Under the hive's lock.
+// Writes `key` as `name` and everything below it.
 bool EmitTree(std::string& out, const std::string& name, const RegKey& key, std::string* error) {
   if (!AppendKeyLine(out, name)) {
     *error = "Cannot export: a key name holds a line break (" + name + ")";
@@ -114,16 +115,30 @@ bool EmitTree(std::string& out, const std::string& name, const RegKey& key, std:
   return true;
 }
 
-bool EmitPlace(std::string& out, const std::string& prefix, const Place& place,
+// Writes the key at `place` with everything below it, as of one moment. Its key line is
+// `root_name` followed by the stored spelling of the place's names from the `shown`th on (the
+// names before it are the root's own place in the hive, as Software\Classes for
+// HKEY_CLASSES_ROOT).
+bool EmitPlace(std::string& out, const std::string& root_name, size_t shown, const Place& place,
                std::string* error) {
-  std::lock_guard<std::mutex> lock(place.hive->Mutex());
-  auto key = place.hive->Find(place.hive->Root(), Views(place.path));
-  if (!key) {
-    *error = "Cannot export: the key " + prefix + " does not exist.";
+  // Only the part exported is read: an export of a small key of a big hive stays cheap.
+  std::shared_ptr<RegKey> copy;
+  if (LONG err = place.hive->ReadSubtree(Views(place.path), &copy)) {
+    *error = "Cannot export: unable to read the registry (" + std::to_string(err) + ")";
     return false;
   }
-  // The key's own names as stored, below the root part given.
-  return EmitTree(out, prefix, *key, error);
+  std::string name = root_name;
+  const RegKey* key = copy.get();
+  for (size_t i = 0; i < place.path.size() && key != nullptr; ++i) {
+    auto child = key->FindChild(place.path[i]);
+    key = child.get();
+    if (key != nullptr && i >= shown) name += "\\" + key->name;
+  }
+  if (key == nullptr) {
+    *error = "Cannot export: the key " + name + " does not exist.";
+    return false;
+  }
+  return EmitTree(out, name, *key, error);
 }
 
 }  // namespace
@@ -168,15 +183,17 @@ bool ParseArguments(const std::vector<std::string>& args, Options* options, std:
 }
 
 bool OpenHives(const Options& options, Hives* hives, std::string* error) {
+  // An export reads what it needs itself; an import works on the loaded hives.
+  const bool load = !options.do_export;
   for (bool system : {true, false}) {
     const std::string& named = system ? options.system_file : options.user_file;
     std::shared_ptr<Hive>& slot = system ? hives->system : hives->user;
     if (!named.empty()) {
-      if (!OpenNamedHive(named, &slot, error)) return false;
+      if (!OpenNamedHive(named, load, &slot, error)) return false;
       continue;
     }
     const auto kind = system ? w98::internal::HiveKind::kSystem : w98::internal::HiveKind::kUser;
-    if (LONG err = w98::internal::MachineHive(kind, &slot)) {
+    if (LONG err = w98::internal::MachineHive(kind, &slot, load)) {
       *error = err == ERROR_BADKEY ? "no machine (W98_MACHINE is not set)"
                                    : "Unable to open registry (" + std::to_string(err) + ")";
       return false;
@@ -191,9 +208,9 @@ bool ExportText(Hives& hives, std::string_view key, std::string* text, std::stri
   if (key.empty()) {
     Place machine{hives.system.get(), {}};
     Place user{hives.user.get(), {}};
-    if (!EmitPlace(*text, "HKEY_LOCAL_MACHINE", machine, error)) return false;
+    if (!EmitPlace(*text, "HKEY_LOCAL_MACHINE", 0, machine, error)) return false;
     AppendKeyLine(*text, "HKEY_USERS");
-    if (!EmitPlace(*text, "HKEY_USERS\\.DEFAULT", user, error)) return false;
+    if (!EmitPlace(*text, "HKEY_USERS\\.DEFAULT", 0, user, error)) return false;
     AppendTrailer(*text);
     return true;
   }
@@ -217,19 +234,15 @@ bool ExportText(Hives& hives, std::string_view key, std::string* text, std::stri
     *error = "Cannot export " + std::string(key) + ": " + why;
     return false;
   }
-  // Key lines carry the stored spelling of each name.
-  std::string prefix = w98::internal::RootName(root);
-  {
-    std::lock_guard<std::mutex> lock(place.hive->Mutex());
-    std::shared_ptr<RegKey> cur = place.hive->Find(place.hive->Root(), {});
-    const size_t skip = place.path.size() - names.size();
-    for (size_t i = 0; i < place.path.size() && cur; ++i) {
-      cur = cur->FindChild(place.path[i]);
-      if (cur && i >= skip) prefix += "\\" + cur->name;
-    }
-    if (script_root == ScriptRoot::kUsers) prefix = "HKEY_USERS\\.DEFAULT" + prefix.substr(10);
-  }
-  if (!EmitPlace(*text, prefix, place, error)) return false;
+  // Key lines carry the stored spelling of each name. HKEY_USERS\.DEFAULT is the user hive's
+  // root; HKEY_CLASSES_ROOT is a key of its own in the system hive.
+  std::string root_name = w98::internal::RootName(root);
+  size_t shown = 0;
+  if (script_root == ScriptRoot::kUsers)
+    root_name += "\\.DEFAULT";
+  else
+    shown = place.path.size() - names.size();
+  if (!EmitPlace(*text, root_name, shown, place, error)) return false;
   AppendTrailer(*text);
   return true;
 }

@@ -2,10 +2,12 @@
 
 #include <dirent.h>
 #include <sys/stat.h>
+#include <time.h>
 
 #include <chrono>
 #include <random>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "core/text.h"
 #include "registry/hive_set.h"
@@ -55,12 +57,62 @@ std::string FindNoCase(const std::filesystem::path& dir, const std::string& name
   return found;
 }
 
+// Builds a tree from the rows of a file: keys parents first, then values. A row whose parent
+// key has no row of its own gets the chain above it rebuilt from the folded names.
+class TreeBuilder {
+ public:
+  TreeBuilder() : root_(std::make_shared<RegKey>()) { by_path_.emplace("", root_.get()); }
+
+  void OnKey(const KeyRow& row) {
+    const size_t cut = row.path.rfind('\\');
+    RegKey* parent =
+        KeyAt(cut == std::string_view::npos ? std::string_view() : row.path.substr(0, cut));
+    if (parent->FindChild(row.name) == nullptr)
+      by_path_.emplace(std::string(row.path), parent->AddChild(row.name).get());
+  }
+  void OnValue(const ValueRow& row) {
+    RegValue& v = KeyAt(row.key)->InsertValue(row.name);
+    v.type = row.type;
+    v.data.assign(row.data);
+  }
+  const std::shared_ptr<RegKey>& Root() const { return root_; }
+
+ private:
+  RegKey* KeyAt(std::string_view path) {
+    auto it = by_path_.find(std::string(path));
+    if (it != by_path_.end()) return it->second;
+    RegKey* cur = root_.get();
+    for (std::string_view part : SplitFolded(path)) {
+      auto child = cur->FindChild(part);
+      cur = child ? child.get() : cur->AddChild(part).get();
+      by_path_.emplace(cur->path, cur);
+    }
+    return cur;
+  }
+
+  std::shared_ptr<RegKey> root_;
+  std::unordered_map<std::string, RegKey*> by_path_;
+};
+
+// Copies the values and the keys below `from` into `to` (as committed data: no pending marks).
+void CopyTree(const RegKey& from, RegKey& to) {
+  to.values = from.values;
+  for (RegValue& v : to.values) v.dirty_seq = 0;
+  for (const auto& child : from.children) CopyTree(*child, *to.AddChild(child->name));
+}
+
 }  // namespace
 
 std::int64_t MonotonicNs() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(
              std::chrono::steady_clock::now().time_since_epoch())
       .count();
+}
+
+std::int64_t CoarseMonotonicNs() {
+  timespec now{};
+  ::clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+  return static_cast<std::int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
 }
 
 struct Hive::Batch {
@@ -77,22 +129,36 @@ struct Hive::Batch {
 };
 
 Hive::Hive(std::filesystem::path file)
-    : file_path_(std::move(file)), root_(std::make_shared<RegKey>()) {}
+    : file_path_(std::move(file)), identity_path_(file_path_), root_(std::make_shared<RegKey>()) {}
 
 Hive::~Hive() {
   if (pending_since_.load() != 0) Commit();
 }
 
 std::filesystem::path Hive::File() const {
-  std::lock_guard<std::mutex> lock(const_cast<std::mutex&>(file_mutex_));
-  return file_path_;
+  std::lock_guard<std::mutex> lock(identity_mutex_);
+  return identity_path_;
 }
 
 bool Hive::Uses(dev_t dev, ino_t ino) {
-  std::lock_guard<std::mutex> lock(file_mutex_);
-  if (file_) return file_->Device() == dev && file_->Inode() == ino;
+  std::filesystem::path path;
+  {
+    std::lock_guard<std::mutex> lock(identity_mutex_);
+    if (identity_open_) return identity_dev_ == dev && identity_ino_ == ino;
+    path = identity_path_;
+  }
   struct stat st {};
-  return ::stat(file_path_.c_str(), &st) == 0 && st.st_dev == dev && st.st_ino == ino;
+  return ::stat(path.c_str(), &st) == 0 && st.st_dev == dev && st.st_ino == ino;
+}
+
+void Hive::PublishIdentity() {
+  std::lock_guard<std::mutex> lock(identity_mutex_);
+  identity_path_ = file_path_;
+  identity_open_ = file_ != nullptr;
+  if (file_) {
+    identity_dev_ = file_->Device();
+    identity_ino_ = file_->Inode();
+  }
 }
 
 void Hive::Hold(bool hold) {
@@ -120,7 +186,8 @@ void Hive::AnnounceCommit() {
 }
 
 LONG Hive::Sync(bool force) {
-  const std::int64_t now = MonotonicNs();
+  // Every registry call comes here: the periodic look is timed by the cheap coarse clock.
+  const std::int64_t now = CoarseMonotonicNs();
   std::atomic<std::uint64_t>* counter = change_counter_.load();
   // A commit that another process announced must be seen now; the periodic look may wait.
   const bool announced = counter != nullptr && counter->load() != seen_changes_.load();
@@ -155,23 +222,28 @@ void Hive::LetGoOfFile() {
   file_.reset();
   need_full_ = true;
   data_version_ = -1;
+  PublishIdentity();
+}
+
+LONG Hive::OpenFileLocked() {
+  if (file_ && FileReplaced()) LetGoOfFile();
+  if (file_) return ERROR_SUCCESS;
+  // The file may have come back under another case (a restore that deleted and copied it).
+  struct stat st {};
+  if (::stat(file_path_.c_str(), &st) != 0) {
+    const std::string other = FindNoCase(file_path_.parent_path(), file_path_.filename().string());
+    if (!other.empty()) file_path_ = file_path_.parent_path() / other;
+  }
+  if (LONG err = HiveFile::Open(file_path_, &file_)) {
+    LetGoOfFile();
+    return err;
+  }
+  PublishIdentity();
+  return ERROR_SUCCESS;
 }
 
 LONG Hive::SyncLocked() {
-  if (file_ && FileReplaced()) LetGoOfFile();
-  if (!file_) {
-    // The file may have come back under another case (a restore that deleted and copied it).
-    struct stat st {};
-    if (::stat(file_path_.c_str(), &st) != 0) {
-      const std::string other =
-          FindNoCase(file_path_.parent_path(), file_path_.filename().string());
-      if (!other.empty()) file_path_ = file_path_.parent_path() / other;
-    }
-    if (LONG err = HiveFile::Open(file_path_, &file_)) {
-      LetGoOfFile();
-      return err;
-    }
-  }
+  if (LONG err = OpenFileLocked()) return err;
   std::int64_t version = 0;
   if (LONG err = file_->DataVersion(&version)) {
     LetGoOfFile();
@@ -203,37 +275,12 @@ LONG Hive::CatchUp() {
     full = !found || stamp != seen_.stamp;  // the history this process followed is gone
   }
   if (full) {
-    auto fresh = std::make_shared<RegKey>();
-    std::unordered_map<std::string, RegKey*> by_path;
-    by_path.emplace("", fresh.get());
-    auto key_at = [&](std::string_view path) -> RegKey* {
-      auto it = by_path.find(std::string(path));
-      if (it != by_path.end()) return it->second;
-      // A value or key whose parent row is missing: rebuild the chain from folded names.
-      RegKey* cur = fresh.get();
-      for (std::string_view part : SplitFolded(path)) {
-        auto child = cur->FindChild(part);
-        cur = child ? child.get() : cur->AddChild(part).get();
-        by_path.emplace(cur->path, cur);
-      }
-      return cur;
-    };
-    LONG err = file_->LoadAll(
-        [&](const KeyRow& row) {
-          const size_t cut = row.path.rfind('\\');
-          RegKey* parent =
-              key_at(cut == std::string_view::npos ? std::string_view() : row.path.substr(0, cut));
-          if (parent->FindChild(row.name) == nullptr)
-            by_path.emplace(std::string(row.path), parent->AddChild(row.name).get());
-        },
-        [&](const ValueRow& row) {
-          RegValue& v = key_at(row.key)->InsertValue(row.name);
-          v.type = row.type;
-          v.data.assign(row.data);
-        });
+    TreeBuilder fresh;
+    LONG err = file_->LoadAll([&](const KeyRow& row) { fresh.OnKey(row); },
+                              [&](const ValueRow& row) { fresh.OnValue(row); });
     if (err != ERROR_SUCCESS) return err;
     std::lock_guard<std::mutex> lock(mutex_);
-    Reconcile(*root_, fresh.get());
+    Reconcile(*root_, fresh.Root().get());
   } else {
     std::lock_guard<std::mutex> lock(mutex_);
     LONG err = file_->LoadSince(
@@ -303,6 +350,49 @@ LONG Hive::Backup(const std::filesystem::path& target) {
   return file_->BackupTo(target);
 }
 
+LONG Hive::ReadSubtree(const std::vector<std::string_view>& parts, std::shared_ptr<RegKey>* root) {
+  {
+    std::lock_guard<std::mutex> lock(file_mutex_);
+    // Unloaded means unchanged here as well: every write loads the hive first.
+    if (!loaded_.load() && pending_since_.load() == 0) {
+      if (LONG err = OpenFileLocked()) return err;
+      std::string path;
+      for (std::string_view part : parts) path = ChildPath(path, part);
+      TreeBuilder part;
+      LONG err = file_->BeginRead();
+      if (err == ERROR_SUCCESS)
+        err = file_->LoadSubtree(
+            path, [&](const KeyRow& row) { part.OnKey(row); },
+            [&](const ValueRow& row) { part.OnValue(row); });
+      file_->Rollback();
+      if (err != ERROR_SUCCESS) {
+        LetGoOfFile();
+        return err;
+      }
+      *root = part.Root();
+      return ERROR_SUCCESS;
+    }
+  }
+  if (LONG err = Sync()) return err;
+  auto copy = std::make_shared<RegKey>();
+  std::lock_guard<std::mutex> tree(mutex_);
+  const RegKey* from = root_.get();
+  RegKey* to = copy.get();
+  bool found = true;
+  for (std::string_view part : parts) {
+    auto child = from->FindChild(part);
+    if (!child) {
+      found = false;
+      break;
+    }
+    from = child.get();
+    to = to->AddChild(child->name).get();
+  }
+  if (found) CopyTree(*from, *to);
+  *root = std::move(copy);
+  return ERROR_SUCCESS;
+}
+
 Hive::Batch Hive::TakeBatch() {
   Batch batch;
   batch.seq = seq_;
@@ -333,11 +423,15 @@ LONG Hive::WriteBatch(const Batch& batch, std::int64_t gen) {
   for (const auto& tree : batch.trees)
     if (LONG err = file_->DeleteTree(tree, gen)) return err;
   std::string fold;
+  // Keys of one batch share their upper chain: each key row is ensured once per commit.
+  std::unordered_set<std::string_view> ensured;
   for (const auto& part : batch.keys) {
     for (const auto& d : part.deleted)
       if (LONG err = file_->DeleteValue(part.path, d, gen)) return err;
-    for (const auto& link : part.chain)
+    for (const auto& link : part.chain) {
+      if (!ensured.insert(link.first).second) continue;
       if (LONG err = file_->EnsureKey(link.first, link.second, gen)) return err;
+    }
     for (const auto& v : part.values) {
       fold = UpperCase(v.name);
       if (LONG err = file_->PutValue(part.path, fold, v.name, v.type, v.data, gen)) return err;
@@ -444,7 +538,7 @@ bool Hive::Reconcile(RegKey& local, const RegKey* fresh) {
     std::shared_ptr<RegKey> child = local.children[k];
     std::shared_ptr<RegKey> counterpart = fresh ? fresh->FindChild(child->name) : nullptr;
     if (Reconcile(*child, counterpart.get())) {
-      local.children.erase(local.children.begin() + static_cast<std::ptrdiff_t>(k));
+      local.DetachChildAt(k);
       MarkRemoved(*child);
     } else {
       ++k;
@@ -560,7 +654,7 @@ void Hive::DeleteTree(RegKey& key) {
     key.parent->RemoveChild(key.name);
   } else {
     for (auto& child : key.children) MarkRemoved(*child);
-    key.children.clear();
+    key.ClearChildren();
     key.values.clear();
     key.deleted_values.clear();
   }

@@ -39,6 +39,7 @@ class Hive {
   Hive(const Hive&) = delete;
   Hive& operator=(const Hive&) = delete;
 
+  // The host file of the hive. Never waits for a commit, as Uses() does not.
   std::filesystem::path File() const;
 
   // Opens and loads the file the first time. Afterwards, at most every few milliseconds (always
@@ -52,6 +53,14 @@ class Hive {
 
   // Commits, then lets go of the file: the next Sync() opens it again and reloads it.
   void Detach();
+
+  // A tree of its own (a new root) that holds the key at `parts` (names in any case) with
+  // everything below it, and the keys above it without their values, as this process sees the
+  // hive now. A hive that this process has not loaded yet (and so has not changed) stays
+  // unloaded: the part is read straight from the file as of one moment, which costs only the
+  // part, however big the hive. When the key does not exist the tree lacks it. ERROR_SUCCESS or
+  // a registry error. Call WITHOUT Mutex().
+  LONG ReadSubtree(const std::vector<std::string_view>& parts, std::shared_ptr<RegKey>* root);
 
   // Commits, then writes a complete copy of the file as of one moment to the new file `target`.
   LONG Backup(const std::filesystem::path& target);
@@ -88,6 +97,8 @@ class Hive {
  private:
   struct Batch;
 
+  LONG OpenFileLocked();
+  void PublishIdentity();
   LONG SyncLocked();
   LONG CatchUp();
   bool FileReplaced();
@@ -121,6 +132,15 @@ class Hive {
   std::atomic<std::atomic<std::uint64_t>*> change_counter_{nullptr};
   std::atomic<std::uint64_t> seen_changes_{0};
 
+  // What File() and Uses() answer, apart from the file lock, which a commit holds while it
+  // writes and syncs: every CopyFileA asks whether its source is a live hive, and must not wait
+  // for that. Guarded by identity_mutex_; changed only under file_mutex_ (PublishIdentity()).
+  mutable std::mutex identity_mutex_;
+  std::filesystem::path identity_path_;
+  bool identity_open_ = false;
+  dev_t identity_dev_ = 0;
+  ino_t identity_ino_ = 0;
+
   // Tree side: guarded by mutex_.
   mutable std::mutex mutex_;
   std::shared_ptr<RegKey> root_;
@@ -131,6 +151,8 @@ class Hive {
 
 // Host monotonic clock in nanoseconds.
 std::int64_t MonotonicNs();
+// The same clock as of the last timer tick (a few milliseconds coarse), much cheaper to read.
+std::int64_t CoarseMonotonicNs();
 
 }  // namespace w98::internal
 

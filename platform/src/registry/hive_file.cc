@@ -1,7 +1,13 @@
 #include "registry/hive_file.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <vector>
 
 #include "w98/winerror.h"
 
@@ -15,6 +21,13 @@ constexpr int kFormat = 1;
 // reloads the whole hive.
 constexpr std::int64_t kKeptCommits = 4096;
 constexpr int kBusyTimeoutMs = 10000;
+// Page cache sizes (PRAGMA cache_size, negative: KiB). A write transaction may keep up to 16 MiB
+// of changed pages: one that outgrows the cache spills pages into the file before it commits,
+// and every spill syncs the journal first, so a commit of a few thousand scattered rows would
+// sync many times. Readers keep SQLite's default, so that a process that loads a big hive does
+// not keep much of it twice.
+constexpr const char* kWriteCache = "PRAGMA cache_size=-16384";
+constexpr const char* kReadCache = "PRAGMA cache_size=-2000";
 
 constexpr const char* kSchema =
     "CREATE TABLE IF NOT EXISTS hive(id INTEGER PRIMARY KEY CHECK (id = 1),"
@@ -54,6 +67,10 @@ enum Slot {
   kSetHead,
   kInsCommit,
   kPrune,
+  kKeyAt,
+  kKeysBelow,
+  kValsAt,
+  kValsBelow,
 };
 
 LONG MapError(int rc) {
@@ -101,32 +118,61 @@ std::string BelowEnd(std::string_view path) {
   return std::string(path) + ']';
 }
 
-LONG CopyInto(sqlite3* source, const std::filesystem::path& target) {
-  sqlite3* dest = nullptr;
-  int rc =
-      sqlite3_open_v2(target.c_str(), &dest,
-                      SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
-  if (rc == SQLITE_OK) {
-    // The target is a new file that nobody uses yet: it needs no journal beside it.
-    rc = sqlite3_exec(dest, "PRAGMA journal_mode=OFF", nullptr, nullptr, nullptr);
-  }
-  if (rc == SQLITE_OK) {
-    sqlite3_backup* backup = sqlite3_backup_init(dest, "main", source, "main");
-    if (backup == nullptr) {
-      rc = sqlite3_errcode(dest);
-    } else {
-      // One step copies every page under one read lock of the source: a single moment.
-      do {
-        rc = sqlite3_backup_step(backup, -1);
-        if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) sqlite3_sleep(5);
-      } while (rc == SQLITE_BUSY || rc == SQLITE_LOCKED);
-      const int finish = sqlite3_backup_finish(backup);
-      rc = rc == SQLITE_DONE ? finish : rc;
+// Writes all of `data` to `fd`; ERROR_SUCCESS, ERROR_DISK_FULL or ERROR_WRITE_FAULT.
+LONG WriteAll(int fd, const char* data, size_t size) {
+  while (size > 0) {
+    const ssize_t n = ::write(fd, data, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno == ENOSPC || errno == EDQUOT ? ERROR_DISK_FULL : ERROR_WRITE_FAULT;
     }
+    data += n;
+    size -= static_cast<size_t>(n);
   }
-  const int close_rc = sqlite3_close_v2(dest);
-  if (rc == SQLITE_OK) rc = close_rc;
-  return MapError(rc);
+  return ERROR_SUCCESS;
+}
+
+// Copies the database of `source` byte for byte into the new file `target`. In rollback-journal
+// mode the database file is the whole database whenever no commit is writing it, and the read
+// transaction held meanwhile keeps every writer out of it (and has rolled back a commit that a
+// killed process left half done): the copy is the database as of one moment. The bytes are read
+// through SQLite's own file handle, since closing another descriptor of the file would drop the
+// locks that SQLite holds on it in this process.
+LONG CopyInto(sqlite3* source, const std::filesystem::path& target) {
+  int rc = sqlite3_exec(source, "BEGIN DEFERRED; SELECT count(*) FROM sqlite_master", nullptr,
+                        nullptr, nullptr);
+  if (rc != SQLITE_OK) {
+    if (!sqlite3_get_autocommit(source))
+      sqlite3_exec(source, "ROLLBACK", nullptr, nullptr, nullptr);
+    return MapError(rc);
+  }
+  LONG err = ERROR_SUCCESS;
+  sqlite3_file* file = nullptr;
+  sqlite3_int64 size = 0;
+  rc = sqlite3_file_control(source, "main", SQLITE_FCNTL_FILE_POINTER, &file);
+  if (rc != SQLITE_OK || file == nullptr || file->pMethods == nullptr) {
+    err = ERROR_READ_FAULT;
+  } else if (file->pMethods->xFileSize(file, &size) != SQLITE_OK) {
+    err = ERROR_READ_FAULT;
+  }
+  const int out = err == ERROR_SUCCESS
+                      ? ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644)
+                      : -1;
+  if (err == ERROR_SUCCESS && out < 0)
+    err = errno == ENOSPC || errno == EDQUOT ? ERROR_DISK_FULL : ERROR_WRITE_FAULT;
+  constexpr sqlite3_int64 kChunk = 1 << 20;
+  std::vector<char> buffer;
+  for (sqlite3_int64 offset = 0; err == ERROR_SUCCESS && offset < size; offset += kChunk) {
+    const int amount = static_cast<int>(std::min(kChunk, size - offset));
+    buffer.resize(static_cast<size_t>(amount));
+    if (file->pMethods->xRead(file, buffer.data(), amount, offset) != SQLITE_OK)
+      err = ERROR_READ_FAULT;
+    else
+      err = WriteAll(out, buffer.data(), buffer.size());
+  }
+  if (out >= 0 && ::close(out) != 0 && err == ERROR_SUCCESS) err = ERROR_WRITE_FAULT;
+  sqlite3_exec(source, "ROLLBACK", nullptr, nullptr, nullptr);
+  return err;
 }
 
 }  // namespace
@@ -233,15 +279,25 @@ LONG HiveFile::BeginRead() {
   return Exec("BEGIN DEFERRED; SELECT gen FROM hive;");
 }
 LONG HiveFile::BeginWrite() {
-  return Exec("BEGIN IMMEDIATE");
+  UseWriteCache(true);
+  const LONG err = Exec("BEGIN IMMEDIATE");
+  if (err != ERROR_SUCCESS) UseWriteCache(false);
+  return err;
 }
 LONG HiveFile::Commit() {
   const LONG err = Exec("COMMIT");
   if (err != ERROR_SUCCESS) Rollback();
+  UseWriteCache(false);
   return err;
 }
 void HiveFile::Rollback() {
   if (!sqlite3_get_autocommit(db_)) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+  UseWriteCache(false);
+}
+void HiveFile::UseWriteCache(bool use) {
+  // Shrinking the cache lets go of the pages beyond the reader's size at once.
+  if (use != write_cache_ && Exec(use ? kWriteCache : kReadCache) == ERROR_SUCCESS)
+    write_cache_ = use;
 }
 
 LONG HiveFile::ReadHead(HiveHead* out) {
@@ -296,6 +352,41 @@ LONG HiveFile::LoadAll(const std::function<void(const KeyRow&)>& on_key,
   if (keys == nullptr || vals == nullptr) return Fail(sqlite3_errcode(db_));
   int rc = StepKeys(keys, on_key);
   if (rc == SQLITE_DONE) rc = StepValues(vals, on_value);
+  return rc == SQLITE_DONE ? ERROR_SUCCESS : Fail(rc);
+}
+
+LONG HiveFile::LoadSubtree(std::string_view path, const std::function<void(const KeyRow&)>& on_key,
+                           const std::function<void(const ValueRow&)>& on_value) {
+  if (path.empty()) return LoadAll(on_key, on_value);
+  // The exact key and the range below it are separate lookups: one range from `path` itself
+  // would also take in siblings such as "PATHX" (which sort between "PATH" and "PATH\").
+  sqlite3_stmt* key_at = Prepare(kKeyAt, "SELECT path, name FROM keys WHERE path = ?1");
+  sqlite3_stmt* keys_below = Prepare(
+      kKeysBelow, "SELECT path, name FROM keys WHERE path >= ?1 AND path < ?2 ORDER BY path");
+  sqlite3_stmt* vals_at = Prepare(kValsAt, "SELECT key, name, type, data FROM vals WHERE key = ?1");
+  sqlite3_stmt* vals_below =
+      Prepare(kValsBelow, "SELECT key, name, type, data FROM vals WHERE key >= ?1 AND key < ?2");
+  if (key_at == nullptr || keys_below == nullptr || vals_at == nullptr || vals_below == nullptr)
+    return Fail(sqlite3_errcode(db_));
+  for (size_t cut = path.find('\\'); cut != std::string_view::npos;
+       cut = path.find('\\', cut + 1)) {
+    BindText(key_at, 1, path.substr(0, cut));
+    const int rc = StepKeys(key_at, on_key);
+    if (rc != SQLITE_DONE) return Fail(rc);
+  }
+  BindText(key_at, 1, path);
+  int rc = StepKeys(key_at, on_key);
+  if (rc != SQLITE_DONE) return Fail(rc);
+  const std::string first = BelowFirst(path);
+  const std::string end = BelowEnd(path);
+  BindText(keys_below, 1, first);
+  BindText(keys_below, 2, end);
+  rc = StepKeys(keys_below, on_key);
+  BindText(vals_at, 1, path);
+  if (rc == SQLITE_DONE) rc = StepValues(vals_at, on_value);
+  BindText(vals_below, 1, first);
+  BindText(vals_below, 2, end);
+  if (rc == SQLITE_DONE) rc = StepValues(vals_below, on_value);
   return rc == SQLITE_DONE ? ERROR_SUCCESS : Fail(rc);
 }
 

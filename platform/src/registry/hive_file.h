@@ -80,6 +80,11 @@ class HiveFile {
   // Every key (in path order, parents first) and every value.
   LONG LoadAll(const std::function<void(const KeyRow&)>& on_key,
                const std::function<void(const ValueRow&)>& on_value);
+  // The keys above the key at folded `path` (parents first; those the file lacks are left out),
+  // the key itself with every key below it (in path order), then the values of all of these.
+  // An empty path is the whole hive (LoadAll).
+  LONG LoadSubtree(std::string_view path, const std::function<void(const KeyRow&)>& on_key,
+                   const std::function<void(const ValueRow&)>& on_value);
   // What commits after generation `since` changed: deletions first, then current rows.
   LONG LoadSince(std::int64_t since, const std::function<void(const TombRow&)>& on_tomb,
                  const std::function<void(const KeyRow&)>& on_key,
@@ -105,11 +110,14 @@ class HiveFile {
   sqlite3_stmt* Prepare(int slot, const char* sql);
   LONG Step(sqlite3_stmt* st);  // runs a statement that returns no rows, then resets it
   LONG Fail(int rc);
+  // Switches between the page cache of write transactions and the smaller one of reads.
+  void UseWriteCache(bool use);
 
   sqlite3* db_ = nullptr;
+  bool write_cache_ = false;
   dev_t dev_ = 0;
   ino_t ino_ = 0;
-  static constexpr int kSlots = 20;
+  static constexpr int kSlots = 24;
   sqlite3_stmt* stmts_[kSlots] = {};
 };
 

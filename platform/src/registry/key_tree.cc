@@ -21,7 +21,24 @@ const std::string& ValueName(const RegValue& value) {
   return value.name;
 }
 
+// Below this many children a binary search is as quick as the index.
+constexpr size_t kIndexedChildren = 64;
+
 }  // namespace
+
+size_t NoCaseHash::operator()(std::string_view name) const {
+  // FNV-1a of the folded bytes.
+  size_t hash = 14695981039346656037ull;
+  for (char c : name) {
+    hash ^= static_cast<unsigned char>(FoldCase(c));
+    hash *= 1099511628211ull;
+  }
+  return hash;
+}
+
+bool NoCaseEqual::operator()(std::string_view a, std::string_view b) const {
+  return EqualsNoCase(a, b);
+}
 
 std::string ChildPath(std::string_view parent_path, std::string_view child_name) {
   std::string out;
@@ -39,6 +56,16 @@ void MarkRemoved(RegKey& key) {
 }
 
 std::shared_ptr<RegKey> RegKey::FindChild(std::string_view child) const {
+  if (children.size() >= kIndexedChildren) {
+    if (!child_index_built_) {
+      child_index_.clear();
+      child_index_.reserve(children.size());
+      for (const auto& key : children) child_index_.emplace(key->name, key.get());
+      child_index_built_ = true;
+    }
+    auto found = child_index_.find(child);
+    return found == child_index_.end() ? nullptr : found->second->shared_from_this();
+  }
   auto it = LowerBound(children, child, KeyName);
   if (it == children.end() || !EqualsNoCase((*it)->name, child)) return nullptr;
   return *it;
@@ -51,6 +78,7 @@ std::shared_ptr<RegKey> RegKey::AddChild(std::string_view child) {
   key->path = ChildPath(path, child);
   key->parent = this;
   children.insert(it, key);
+  if (child_index_built_) child_index_.emplace(key->name, key.get());
   return key;
 }
 
@@ -59,7 +87,19 @@ void RegKey::RemoveChild(std::string_view child) {
   if (it == children.end() || !EqualsNoCase((*it)->name, child)) return;
   std::shared_ptr<RegKey> doomed = std::move(*it);
   children.erase(it);
+  if (child_index_built_) child_index_.erase(doomed->name);
   MarkRemoved(*doomed);
+}
+
+void RegKey::DetachChildAt(size_t index) {
+  if (child_index_built_) child_index_.erase(children[index]->name);
+  children.erase(children.begin() + static_cast<std::ptrdiff_t>(index));
+}
+
+void RegKey::ClearChildren() {
+  children.clear();
+  child_index_.clear();
+  child_index_built_ = false;
 }
 
 RegValue* RegKey::FindValue(std::string_view value) {

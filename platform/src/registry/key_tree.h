@@ -14,6 +14,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -28,14 +29,24 @@ struct RegValue {
   std::uint64_t dirty_seq = 0;  // local change not yet committed
 };
 
+// Hash and equality of names without regard to case.
+struct NoCaseHash {
+  size_t operator()(std::string_view name) const;
+};
+struct NoCaseEqual {
+  bool operator()(std::string_view a, std::string_view b) const;
+};
+
 struct RegKey : std::enable_shared_from_this<RegKey> {
   std::string name;  // leaf name as created ("" for the hive root)
   std::string path;  // folded path below the hive root ("" for the root)
   RegKey* parent = nullptr;
   bool removed = false;  // deleted: detached from the tree
 
-  std::vector<std::shared_ptr<RegKey>> children;  // sorted by name, ignoring case
-  std::vector<RegValue> values;                   // sorted by name, ignoring case
+  // Sorted by name, ignoring case. Read freely; change only through the methods below, which
+  // keep the index of a key with many children in step.
+  std::vector<std::shared_ptr<RegKey>> children;
+  std::vector<RegValue> values;  // sorted by name, ignoring case
 
   // Local changes not yet committed.
   std::uint64_t created_seq = 0;
@@ -48,6 +59,10 @@ struct RegKey : std::enable_shared_from_this<RegKey> {
   std::shared_ptr<RegKey> AddChild(std::string_view child);
   // Detaches the child named `child` with everything below it (all marked removed).
   void RemoveChild(std::string_view child);
+  // Detaches the child at `index` (left as it is: the caller marks it removed).
+  void DetachChildAt(size_t index);
+  // Detaches every child (left as they are).
+  void ClearChildren();
 
   RegValue* FindValue(std::string_view value);
   // The value named `value`, inserted (type 0, no data) when missing.
@@ -58,6 +73,13 @@ struct RegKey : std::enable_shared_from_this<RegKey> {
   bool HasLocalChanges() const;
   bool HasPendingDelete(std::string_view folded) const;
   void DropPendingDelete(std::string_view folded);
+
+ private:
+  // The children by name, for a key with many of them (the reference table has one per stored
+  // file, looked up once per file by every query): built at the first lookup, then kept in step.
+  // Its keys view the children's names, which never change.
+  mutable std::unordered_map<std::string_view, RegKey*, NoCaseHash, NoCaseEqual> child_index_;
+  mutable bool child_index_built_ = false;
 };
 
 // "A" + "b" -> "A\B": the folded path of a child.

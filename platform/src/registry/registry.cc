@@ -23,6 +23,7 @@ constexpr size_t kMaxDepth = 512;
 constexpr ULONG_PTR kFirstHandle = 0x10000;
 
 struct MachineRegistry {
+  std::shared_ptr<Machine> machine;  // held, so that no other machine takes its address
   std::filesystem::path root;
   int generation = 0;
   std::shared_ptr<Hive> hives[2];
@@ -116,13 +117,15 @@ std::filesystem::path HivePathOf(const std::filesystem::path& root, HiveKind kin
   return path;
 }
 
-LONG MachineHive(HiveKind kind, std::shared_ptr<Hive>* out) {
+LONG MachineHive(HiveKind kind, std::shared_ptr<Hive>* out, bool sync) {
   auto machine = Machine::Current();
   if (!machine) return ERROR_BADKEY;
   State& s = Global();
   const int generation = HiveSetGeneration();
+  // The same machine object is the same root: no path comparison on every registry call.
   const auto fits = [&](const std::shared_ptr<MachineRegistry>& reg) {
-    return reg && reg->root == machine->Root() && reg->generation == generation;
+    return reg && reg->generation == generation &&
+           (reg->machine == machine || reg->root == machine->Root());
   };
   std::shared_ptr<MachineRegistry> reg;
   {
@@ -132,6 +135,7 @@ LONG MachineHive(HiveKind kind, std::shared_ptr<Hive>* out) {
   if (!fits(reg)) {
     // Opened outside the state's lock: hives take their own locks, which come after it.
     auto fresh = std::make_shared<MachineRegistry>();
+    fresh->machine = machine;
     fresh->root = machine->Root();
     fresh->generation = generation;
     fresh->hives[0] = OpenHive(HivePathOf(fresh->root, HiveKind::kSystem));
@@ -148,7 +152,7 @@ LONG MachineHive(HiveKind kind, std::shared_ptr<Hive>* out) {
     reg = s.current;
   }
   *out = reg->hives[kind == HiveKind::kSystem ? 0 : 1];
-  return (*out)->Sync();
+  return sync ? (*out)->Sync() : ERROR_SUCCESS;
 }
 
 LONG ResolveKey(HKEY hkey, KeyRef* out) {

@@ -20,9 +20,10 @@ enum class HiveKind { kSystem, kUser };
 // each folder and the file found without regard to case (the file need not exist).
 std::filesystem::path HivePathOf(const std::filesystem::path& root, HiveKind kind);
 
-// The hive of the current machine, opened and synced. ERROR_BADKEY when there is no machine,
-// else ERROR_SUCCESS or the error of opening the file.
-LONG MachineHive(HiveKind kind, std::shared_ptr<Hive>* out);
+// The hive of the current machine, opened and synced (with `sync` false, only found: its file is
+// opened when it is first used). ERROR_BADKEY when there is no machine, else ERROR_SUCCESS or
+// the error of opening the file.
+LONG MachineHive(HiveKind kind, std::shared_ptr<Hive>* out, bool sync = true);
 
 // What a key handle (or predefined root) names.
 struct KeyRef {

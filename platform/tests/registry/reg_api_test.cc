@@ -306,3 +306,59 @@ TEST_F(RegApiTest, WritesPersistAndHandlesWorkFromAnyThread) {
 }
 
 }  // namespace
+
+namespace {
+
+// A key with many subkeys (as the engine's reference table has one per stored file): each is
+// found under any case while subkeys come and go, and enumeration keeps its sorted order.
+TEST_F(RegApiTest, ManySubkeysAreFoundInAnyCaseWhileTheyChange) {
+  constexpr int kCount = 150;
+  auto name = [](const char* prefix, int i) {
+    char number[8];
+    std::snprintf(number, sizeof number, "%03d", i);
+    return prefix + std::string(number);
+  };
+  auto opens = [&](const std::string& sub) {
+    HKEY key = nullptr;
+    const LONG rc = RegOpenKeyExA(key_, sub.c_str(), 0, KEY_READ, &key);
+    if (rc == ERROR_SUCCESS) RegCloseKey(key);
+    return rc == ERROR_SUCCESS;
+  };
+  for (int i = 0; i < kCount; ++i) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(key_, name(i % 2 ? "Key|" : "KEY|", i).c_str(), 0, nullptr, 0,
+                              KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+  }
+  for (int i = 0; i < kCount; ++i) EXPECT_TRUE(opens(name("key|", i))) << i;
+  EXPECT_FALSE(opens("key|150"));
+  for (int i = 1; i < kCount; i += 2)
+    ASSERT_EQ(RegDeleteKeyA(key_, name("KEY|", i).c_str()), ERROR_SUCCESS);
+  for (int i = 0; i < kCount; ++i) EXPECT_EQ(opens(name("Key|", i)), i % 2 == 0) << i;
+  // Created again under another case: found, and enumerated in its place with its new spelling.
+  HKEY again = nullptr;
+  ASSERT_EQ(
+      RegCreateKeyExA(key_, "kEy|001", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &again, nullptr),
+      ERROR_SUCCESS);
+  RegCloseKey(again);
+  EXPECT_TRUE(opens("KEY|001"));
+  char found[64];
+  DWORD length = sizeof found;
+  ASSERT_EQ(RegEnumKeyExA(key_, 1, found, &length, nullptr, nullptr, nullptr, nullptr),
+            ERROR_SUCCESS);
+  EXPECT_STREQ(found, "kEy|001");
+  // The whole tree gone and one subkey made again: none of the others is found.
+  RegCloseKey(key_);
+  ASSERT_EQ(RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Test"), ERROR_SUCCESS);
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Test\\Key|148", 0, nullptr, 0,
+                            KEY_ALL_ACCESS, nullptr, &again, nullptr),
+            ERROR_SUCCESS);
+  RegCloseKey(again);
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Test", 0, KEY_ALL_ACCESS, &key_),
+            ERROR_SUCCESS);
+  EXPECT_TRUE(opens("key|148"));
+  for (int i = 0; i < kCount; i += 2) EXPECT_EQ(opens(name("key|", i)), i == 148) << i;
+}
+
+}  // namespace

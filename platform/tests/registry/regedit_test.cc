@@ -45,6 +45,19 @@ class RegeditTest : public ::testing::Test {
     EXPECT_EQ(Run({"/E", "C:\\WINDOWS\\TEMP\\OUT.REG", key}), 0) << err_;
     return machine_.ReadFile("WINDOWS/TEMP/OUT.REG");
   }
+  // Runs the regedit program itself (a process of its own); its exit code.
+  static int Spawn(std::vector<std::string> args) {
+    const std::string program = (w98::testing::BuildBinFolder() / "regedit").string();
+    args.insert(args.begin(), program);
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ) != 0) return -1;
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
   int Import(const std::string& text, std::vector<std::string> switches = {"/S"}) {
     machine_.WriteFile("WINDOWS/TEMP/IN.REG", text);
     switches.push_back("C:\\WINDOWS\\TEMP\\IN.REG");
@@ -310,18 +323,7 @@ TEST_F(RegeditTest, ProgramExportsAndImports) {
   HKEY key = Create(HKEY_CURRENT_USER, "Software\\Zemo\\Snapshot\\snapshot.ini\\Misc");
   Set(key, "Valid", REG_DWORD, std::string("\1\0\0\0", 4));
   RegCloseKey(key);
-  auto spawn = [&](std::vector<std::string> args) {
-    const std::string program = (w98::testing::BuildBinFolder() / "regedit").string();
-    args.insert(args.begin(), program);
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ) != 0) return -1;
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  };
+  const auto spawn = &RegeditTest::Spawn;
   // The writes of this process reach other programs once flushed (CreateProcessA does that).
   ASSERT_EQ(RegFlushKey(HKEY_CURRENT_USER), ERROR_SUCCESS);
   ASSERT_EQ(spawn({"/E", "c:\\windows\\temp\\alltabs.sav", "", "",
@@ -342,6 +344,57 @@ TEST_F(RegeditTest, ProgramExportsAndImports) {
   RegCloseKey(key);
   machine_.WriteFile("WINDOWS/TEMP/bad.reg", "REGEDIT4\r\nnonsense\r\n");
   EXPECT_EQ(spawn({"/S", "c:\\windows\\temp\\bad.reg"}), 1);
+}
+
+// The program reads only the exported key from the hive file (it has not loaded the hive):
+// what it writes is what this process, which has the whole hive loaded, writes. Neighbours
+// whose names start with the key's name stay out, and key lines carry the stored spelling,
+// below HKEY_USERS\.DEFAULT too.
+TEST_F(RegeditTest, ProgramExportOfOneKeyMatchesTheLoadedHive) {
+  HKEY key = Create(HKEY_CURRENT_USER, "Software\\MixedCase\\Vendor\\Sub");
+  Set(key, "deep", REG_SZ, std::string("below", 6));
+  RegCloseKey(key);
+  key = Create(HKEY_CURRENT_USER, "SOFTWARE\\MIXEDCASE\\VENDOR");
+  Set(key, "", REG_SZ, std::string("default", 8));
+  Set(key, "Count", REG_DWORD, std::string("\x2a\0\0\0", 4));
+  RegCloseKey(key);
+  // Names that sort right before and after "VENDOR\": in a range scan they would come along.
+  for (const char* neighbour :
+       {"Software\\MixedCase\\Vendor!", "Software\\MixedCase\\Vendor Two\\X",
+        "Software\\MixedCase\\VendorX\\Deep", "Software\\MixedCase\\Vendor[1]"}) {
+    key = Create(HKEY_CURRENT_USER, neighbour);
+    Set(key, "stray", REG_DWORD, std::string("\1\0\0\0", 4));
+    RegCloseKey(key);
+  }
+  ASSERT_EQ(RegFlushKey(HKEY_CURRENT_USER), ERROR_SUCCESS);
+
+  const std::string expected =
+      "REGEDIT4\r\n\r\n"
+      "[HKEY_CURRENT_USER\\Software\\MixedCase\\Vendor]\r\n"
+      "@=\"default\"\r\n"
+      "\"Count\"=dword:0000002a\r\n\r\n"
+      "[HKEY_CURRENT_USER\\Software\\MixedCase\\Vendor\\Sub]\r\n"
+      "\"deep\"=\"below\"\r\n\r\n";
+  EXPECT_EQ(Export("HKEY_CURRENT_USER\\software\\mixedcase\\vendor"), expected);
+  ASSERT_EQ(Spawn({"/E", "c:\\windows\\temp\\vendor.reg",
+                   "HKEY_CURRENT_USER\\software\\mixedcase\\vendor"}),
+            0);
+  EXPECT_EQ(machine_.ReadFile("WINDOWS/TEMP/vendor.reg"), expected);
+
+  std::string users = expected;
+  for (size_t at = 0; (at = users.find("HKEY_CURRENT_USER", at)) != std::string::npos;)
+    users.replace(at, 17, "HKEY_USERS\\.DEFAULT");
+  EXPECT_EQ(Export("HKEY_USERS\\.default\\SOFTWARE\\MIXEDCASE\\Vendor"), users);
+  ASSERT_EQ(Spawn({"/E", "c:\\windows\\temp\\users.reg",
+                   "HKEY_USERS\\.DEFAULT\\Software\\mixedcase\\Vendor"}),
+            0);
+  EXPECT_EQ(machine_.ReadFile("WINDOWS/TEMP/users.reg"), users);
+
+  // A key the file lacks is no export, from the file as from the loaded hive.
+  EXPECT_EQ(
+      Spawn({"/E", "c:\\windows\\temp\\none.reg", "HKEY_CURRENT_USER\\Software\\MixedCase\\Vendo"}),
+      1);
+  EXPECT_FALSE(std::filesystem::exists(machine_.OnC("WINDOWS/TEMP/none.reg")));
 }
 
 // The engine starts the editor through the shell with unquoted parameters and three blanks
