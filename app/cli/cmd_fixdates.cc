@@ -40,9 +40,12 @@ int RunFixDates(const Invocation& invocation) {
     return Fail(StatusMeaning(engine.init_status()) + " (" + std::to_string(engine.init_status()) +
                     "); repair it first with \"quillow rollback\"",
                 3);
-  // One entry per listed snapshot, zero-filled, as the main program provides them.
+  // One entry per listed snapshot, zero-filled, as the main program provides them, and room for
+  // snapshots that a save in another process may add before the worker takes the catalogue:
+  // the worker fills one entry per snapshot it finds and cannot know the array's size.
+  constexpr LONG kHeadroom = 256;
   const LONG count = engine.GetSSImgCount();
-  std::vector<SSRenameRecord> pairs(static_cast<size_t>(count > 0 ? count : 1));
+  std::vector<SSRenameRecord> pairs(static_cast<size_t>((count > 0 ? count : 0) + kHeadroom));
   const WorkerOutcome run =
       RunWorker([&](HWND window) { return engine.FixSSImgDates(window, days, pairs.data(), 0); },
                 "Re-dating the snapshots");
@@ -56,8 +59,8 @@ int RunFixDates(const Invocation& invocation) {
 
   std::vector<std::pair<std::string, std::string>> renamed;
   if (run.code == SS_FIXDATES_DONE) {
-    for (LONG k = 0; k < count; ++k) {
-      const SSRenameRecord& pair = pairs[static_cast<size_t>(k)];
+    for (const SSRenameRecord& pair : pairs) {
+      if (pair.oldName[0] == '\0') break;
       renamed.emplace_back(std::string(pair.oldName, strnlen(pair.oldName, SS_TEXT_FIELD)),
                            std::string(pair.newName, strnlen(pair.newName, SS_TEXT_FIELD)));
     }
