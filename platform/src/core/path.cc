@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <memory>
 #include <mutex>
+#include <unordered_map>
+#include <vector>
 
 #include "core/machine.h"
 #include "core/text.h"
@@ -31,10 +33,38 @@ bool IsSeparator(char c) {
   return c == '\\' || c == '/';
 }
 
+// The on-disk spellings of folder paths that were given in another case ("c:\windows\zemo"
+// for "WINDOWS\zemo"), as the walk below found them. Such a path, which the kernel cannot open
+// in one call as given, is then opened in one call in its remembered spelling instead of being
+// walked folder by folder again. A remembered spelling is only tried: when its folders no longer
+// open (without links), the walk runs again. The walk could only answer otherwise for a name
+// that the disk holds in two cases at once, which no w98 call makes and no listing shows.
+class FolderSpellings {
+ public:
+  bool Find(const std::string& given, std::vector<std::string>* on_disk) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto it = spellings_.find(given);
+    if (it == spellings_.end()) return false;
+    *on_disk = it->second;
+    return true;
+  }
+  void Remember(std::string given, const std::vector<std::string>& on_disk) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (spellings_.size() >= kMaxSpellings) spellings_.clear();
+    spellings_[std::move(given)] = on_disk;
+  }
+
+ private:
+  static constexpr size_t kMaxSpellings = 256;
+  mutable std::mutex mutex_;
+  std::unordered_map<std::string, std::vector<std::string>> spellings_;
+};
+
 // The open machine folder, shared by every resolution until the machine changes.
 struct MachineRoot {
   std::shared_ptr<Machine> machine;
   UniqueFd fd;
+  mutable FolderSpellings spellings;
 };
 
 std::mutex g_root_mutex;
@@ -228,19 +258,34 @@ DWORD Locate(const DosPath& path, Location& out) {
 
   std::vector<std::string> on_disk;
   UniqueFd folder;
+  std::string given_folders;  // the key of their remembered spelling
   if (folders > 0) {
-    // Fast path: the folders exist in the spelling given, resolved by the kernel in one call
-    // that refuses every link. Anything else takes the walk, which also finds other spellings.
-    std::string relative(1, drive_folder);
-    for (size_t i = 0; i < folders; ++i) (relative += '/') += path.parts[i];
-    folder.reset(OpenBeneath(root->fd.get(), relative.c_str(), O_PATH | O_DIRECTORY));
-    if (folder.valid()) on_disk.assign(path.parts.begin(), path.parts.begin() + folders);
+    // Fast path: the folders exist in the spelling given, or in the spelling the walk found
+    // for it before, resolved by the kernel in one call that refuses every link. Anything else
+    // takes the walk, which also finds other spellings.
+    const auto open_folders = [&](const std::vector<std::string>& parts) {
+      std::string relative(1, drive_folder);
+      for (size_t i = 0; i < folders; ++i) (relative += '/') += parts[i];
+      folder.reset(OpenBeneath(root->fd.get(), relative.c_str(), O_PATH | O_DIRECTORY));
+      return folder.valid();
+    };
+    if (open_folders(path.parts)) {
+      on_disk.assign(path.parts.begin(), path.parts.begin() + folders);
+    } else {
+      given_folders.assign(1, drive_folder);
+      for (size_t i = 0; i < folders; ++i) (given_folders += '\\') += path.parts[i];
+      std::vector<std::string> known;
+      if (root->spellings.Find(given_folders, &known) && known.size() == folders &&
+          open_folders(known))
+        on_disk = std::move(known);
+    }
   }
   if (!folder.valid()) {
     on_disk.clear();
     const DWORD error =
         WalkFolders(root->fd.get(), drive_folder, path.parts, folders, folder, on_disk);
     if (error != ERROR_SUCCESS) return error;
+    if (!given_folders.empty()) root->spellings.Remember(std::move(given_folders), on_disk);
   }
 
   std::string host = root->machine->Root().native();

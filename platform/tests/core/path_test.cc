@@ -55,5 +55,37 @@ TEST(DosPath, ResolvesCaseInsensitivelyInsideTheMachineOnly) {
   EXPECT_FALSE(found.exists);
 }
 
+// Folders given in another case than the disk's are resolved in the spelling found before as
+// long as it holds, and follow the disk when it changes: renamed, made again in another case,
+// gone, or swapped for a link.
+TEST(DosPath, FoldersInAnotherCaseFollowTheDiskAsItChanges) {
+  namespace fs = std::filesystem;
+  w98::testing::TempMachine machine;
+  machine.WriteFile("WINDOWS/Mixed/Sub/a.txt", "a");
+  HostPath found;
+  for (int pass = 0; pass < 2; ++pass) {  // the walk, then the spelling it found
+    ASSERT_EQ(ResolveDosPath("c:\\windows\\mixed\\sub\\A.TXT", found), ERROR_SUCCESS);
+    EXPECT_TRUE(found.exists);
+    EXPECT_EQ(found.dos, "C:\\WINDOWS\\Mixed\\Sub\\a.txt");
+    EXPECT_EQ(found.host, machine.OnC("WINDOWS/Mixed/Sub/a.txt"));
+  }
+
+  fs::rename(machine.OnC("WINDOWS/Mixed"), machine.OnC("WINDOWS/Gone"));
+  machine.WriteFile("WINDOWS/MIXED/SUB/b.txt", "b");
+  ASSERT_EQ(ResolveDosPath("c:\\windows\\mixed\\sub\\a.txt", found), ERROR_SUCCESS);
+  EXPECT_FALSE(found.exists);
+  EXPECT_EQ(found.dos, "C:\\WINDOWS\\MIXED\\SUB\\a.txt");
+  ASSERT_EQ(ResolveDosPath("c:\\windows\\mixed\\sub\\b.txt", found), ERROR_SUCCESS);
+  EXPECT_TRUE(found.exists);
+  EXPECT_EQ(found.host, machine.OnC("WINDOWS/MIXED/SUB/b.txt"));
+
+  // Swapped for a link to a folder of the same shape outside the drive: refused.
+  fs::rename(machine.OnC("WINDOWS/MIXED"), machine.OnC("WINDOWS/Old"));
+  fs::create_directory_symlink(machine.OnC("WINDOWS/Old"), machine.OnC("WINDOWS/MIXED"));
+  EXPECT_NE(ResolveDosPath("c:\\windows\\mixed\\sub\\b.txt", found), ERROR_SUCCESS);
+  fs::remove(machine.OnC("WINDOWS/MIXED"));
+  EXPECT_EQ(ResolveDosPath("c:\\windows\\mixed\\sub\\b.txt", found), ERROR_PATH_NOT_FOUND);
+}
+
 }  // namespace
 }  // namespace w98::internal
