@@ -79,6 +79,12 @@ bool RemoveFromIndex(const std::vector<std::string>& dropped) {
     }
     keys.push_back(key);
   }
+  if (keys.empty() && !old_keys.empty()) {
+    // The last versions leave: the section goes whole (it holds nothing but the list), which
+    // costs one deletion instead of one per key.
+    return DeleteSection(index.profile, index.section) &&
+           WriteInt(index.profile, index.section, index.count_value, 0);
+  }
   return RewriteList(index, old_keys, keys);
 }
 
