@@ -68,9 +68,31 @@ std::string NumberedName(const char* pattern, int number) {
   return name;
 }
 
+Profile::Profile(std::string_view profile) : name_(profile) {
+  if (profile.empty()) return;  // would name the catalogue root
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, KeyPath(profile).c_str(), 0, kAccess, &key_) !=
+      ERROR_SUCCESS)
+    key_ = nullptr;
+}
+
+Profile::~Profile() {
+  if (key_ != nullptr) RegCloseKey(key_);
+}
+
 Section::Section(std::string_view profile, std::string_view section) {
   // An empty name would address the key above it: such a section does not exist.
   if (!profile.empty() && !section.empty()) key_ = OpenOrCreate(KeyPath(profile, section));
+}
+
+Section::Section(const Profile& profile, std::string_view section) {
+  if (profile.name().empty() || section.empty()) return;
+  if (profile.ok()) {
+    const std::string name(section);
+    if (RegOpenKeyExA(profile.key(), name.c_str(), 0, kAccess, &key_) == ERROR_SUCCESS) return;
+    key_ = nullptr;
+  }
+  // Missing below the profile (or the profile itself): created as any other section is.
+  key_ = OpenOrCreate(KeyPath(profile.name(), section));
 }
 
 Section::~Section() {

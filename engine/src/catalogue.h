@@ -3,9 +3,10 @@
 // it, and named values in the section (integers as REG_DWORD, texts as REG_SZ).
 //
 // Every access names its (profile, section, value) and opens and closes its own keys; no key
-// handle outlives an access, and nothing is shared between threads, so a worker and the
-// caller's thread may use the catalogue at the same time. Opening a section, for reading as for
-// writing, creates it (and its profile) when it is missing.
+// handle outlives an access (a Profile held open lives for one query or one save, on the thread
+// that opened it), and nothing is shared between threads, so a worker and the caller's thread
+// may use the catalogue at the same time. Opening a section, for reading as for writing,
+// creates it (and its profile) when it is missing.
 #ifndef SNAPSHOT_SRC_CATALOGUE_H
 #define SNAPSHOT_SRC_CATALOGUE_H
 
@@ -73,12 +74,33 @@ std::string ProfileKeyName(std::string_view profile);
 // A value name made from a numbered pattern such as "ControlFile%d".
 std::string NumberedName(const char* pattern, int number);
 
+// A profile key held open, so that many sections of it are opened without walking down from
+// the root each time (a query opens one section per file). Opening never creates the profile;
+// ok() is false when it does not exist. Use on one thread.
+class Profile {
+ public:
+  explicit Profile(std::string_view profile);
+  ~Profile();
+  Profile(const Profile&) = delete;
+  Profile& operator=(const Profile&) = delete;
+
+  bool ok() const { return key_ != nullptr; }
+  std::string_view name() const { return name_; }
+  HKEY key() const { return key_; }
+
+ private:
+  std::string name_;
+  HKEY key_ = nullptr;
+};
+
 // One open section, for several values read or written in one access. Opening creates the
 // section when it is missing; ok() is false when it could neither be opened nor created (then
 // every read gives its default and every write fails). Use on one thread.
 class Section {
  public:
   Section(std::string_view profile, std::string_view section);
+  // The same section, opened below a profile held open (from the root when that fails).
+  Section(const Profile& profile, std::string_view section);
   ~Section();
   Section(const Section&) = delete;
   Section& operator=(const Section&) = delete;

@@ -36,8 +36,8 @@ void FillSnapshotRecord(SSImgRecord& record, std::string_view name) {
   record.userFileCount = ReadInt(name, cat::kUserFileList, cat::kFileCount, 0);
 }
 
-void FillFileRecord(SSFileRecord& record, const std::string& key) {
-  Section section(cat::kReferences, key);
+void FillFileRecord(SSFileRecord& record, const Profile& references, const std::string& key) {
+  Section section(references, key);
   CopyField(record.fileKey, key);
   CopyField(record.date, section.ReadText(cat::kDate));
   CopyField(record.time, section.ReadText(cat::kTime));
@@ -88,7 +88,8 @@ LONG QuerySnapshotFileCount(std::string_view name) {
 
 LONG QuerySnapshotFiles(SSFileRecord* buffer, std::string_view name) {
   const std::vector<std::string> keys = ReadSnapshotFileKeys(name);
-  for (size_t i = 0; i < keys.size(); ++i) FillFileRecord(buffer[i], keys[i]);
+  const Profile references(cat::kReferences);
+  for (size_t i = 0; i < keys.size(); ++i) FillFileRecord(buffer[i], references, keys[i]);
   return static_cast<LONG>(keys.size());
 }
 
@@ -98,11 +99,12 @@ LONG QueryStoredVersionCount() {
 
 LONG QueryStoredVersions(std::string_view filter, SSFileRecord* buffer) {
   const std::vector<std::string> keys = ReadList(IndexList());
+  const Profile references(cat::kReferences);
   LONG written = 0;
   for (const std::string& key : keys) {
     if (!filter.empty() && ReadText(cat::kReferences, key, cat::kOriginalFileName) != filter)
       continue;
-    FillFileRecord(buffer[written++], key);
+    FillFileRecord(buffer[written++], references, key);
   }
   return written;
 }

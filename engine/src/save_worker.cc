@@ -1,6 +1,7 @@
 #include "save_worker.h"
 
 #include <exception>
+#include <optional>
 #include <vector>
 
 #include "catalogue.h"
@@ -67,6 +68,8 @@ class SaveRun {
     MarkStart();
     ReadPatterns();
     Require(WriteInt(cat::kReferences, cat::kMisc, cat::kValid, 0));
+    // Held open for the sections of every file below it.
+    references_.emplace(cat::kReferences);
     CreateWorkFiles();
     for (const std::string& pattern : patterns_) SavePattern(pattern);
     Finish();
@@ -166,7 +169,7 @@ class SaveRun {
       ++count;
       Require(list.WriteInt(cat::kFileCount, count));
     }
-    Section entry(cat::kReferences, facts.key);
+    Section entry(*references_, facts.key);
     const int references = entry.ReadInt(cat::kRefCount, 0);
     if (!copy_folder_ready_) {
       // Made (when missing) at the first file; the save does not look for it again.
@@ -229,7 +232,7 @@ class SaveRun {
     SetFileAttributesA(copy.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
     AppendRestoreLines(facts, version, facts.path, copy);
     WriteTo(log_, texts::BackupLogCopied(facts.path, copy_folder_));
-    Section index(cat::kReferences, cat::kIndex);
+    Section index(*references_, cat::kIndex);
     const int count = index.ReadInt(cat::kIndexCount, 0) + 1;
     Require(index.WriteText(NumberedName(cat::kKey, count), facts.key));
     Require(index.WriteInt(cat::kIndexCount, count));
@@ -331,6 +334,7 @@ class SaveRun {
   const SaveJob& job_;
   const texts::Folders folders_;
   const std::string copy_folder_;
+  std::optional<Profile> references_;  // the reference table, once the save has marked it
   std::vector<std::string> patterns_;
   unsigned long alias_counter_ = 0;
   int kernel_count_ = 0;

@@ -167,6 +167,24 @@ TEST_F(QueriesTest, FileRecordsKernelFirstWithSizeAndLastSnapshot) {
   EXPECT_TRUE(Untouched(files[3]));
 }
 
+// A file list that names versions the reference table lacks (a damaged catalogue), with and
+// without the reference table itself: each record carries the key, everything else empty.
+TEST_F(QueriesTest, FilesMissingFromTheReferenceTableGiveEmptyRecords) {
+  AddSnapshot(1, "19981115.S01", "", 1);
+  c::WriteText("19981115.S01", "KernelFileList", "File0", "GONE.DLL|C://|1|19981115|120000");
+  c::WriteInt("19981115.S01", "KernelFileList", "FileCount", 1);
+  for (bool with_table : {false, true}) {
+    if (with_table) AddVersion("OTHER.DLL|C://|2|19981115|120000", "OTHER.DLL", "2", {"X"});
+    auto files = Sentinels<SSFileRecord>(2);
+    ASSERT_EQ(1, GetSSImgInfo(files.data(), "19981115.S01")) << with_table;
+    EXPECT_STREQ("GONE.DLL|C://|1|19981115|120000", files[0].fileKey) << with_table;
+    EXPECT_STREQ("", files[0].sourceName) << with_table;
+    EXPECT_STREQ("", files[0].lastSnapshot) << with_table;
+    EXPECT_EQ(0, files[0].size) << with_table;
+    EXPECT_TRUE(Untouched(files[1])) << with_table;
+  }
+}
+
 TEST_F(QueriesTest, StoredVersionsFilterByExactName) {
   AddVersion("SYSTEM.INI|C://WINDOWS//|9|19981115|120000", "SYSTEM.INI", "9", {"A"});
   AddVersion("system.ini|C://OLD//|9|19981115|120000", "system.ini", "9", {"A"});
