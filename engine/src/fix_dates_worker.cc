@@ -61,12 +61,12 @@ ControlKey ReadControlKey(std::string_view profile) {
 
 // A file list written value by value, its count last.
 void WriteFileList(std::string_view profile, bool kernel, const std::vector<std::string>& files) {
-  const ListSpec spec = FileList(profile, kernel);
-  Section section(spec.profile, spec.section);
+  const ListSpec list = FileList(profile, kernel);
+  Section section(list.profile, list.section);
   for (size_t i = 0; i < files.size(); ++i)
     Require(
-        section.WriteText(NumberedName(spec.pattern, spec.first + static_cast<int>(i)), files[i]));
-  Require(section.WriteInt(spec.count_value, static_cast<int>(files.size())));
+        section.WriteText(NumberedName(list.pattern, list.first + static_cast<int>(i)), files[i]));
+  Require(section.WriteInt(list.count_value, static_cast<int>(files.size())));
 }
 
 void WriteControlKey(std::string_view profile, const ControlKey& key) {
@@ -157,8 +157,8 @@ void RenameReferences(const std::vector<Renaming>& listed,
   }
 
   for (const std::string& key : order) {
-    const ListSpec spec = ReferenceList(key);
-    const std::vector<std::string> old_entries = ReadList(spec);
+    const ListSpec list = ReferenceList(key);
+    const std::vector<std::string> old_entries = ReadList(list);
     std::vector<std::string> entries = old_entries;
     const auto held = holders.find(key);
     const bool in_index = indexed.count(key) != 0;
@@ -173,7 +173,7 @@ void RenameReferences(const std::vector<Renaming>& listed,
           }
       if (!renamed && in_index && !entry.empty() && entry[0] == '_') entry.erase(0, 1);
     }
-    if (entries != old_entries) Require(RewriteList(spec, old_entries, entries));
+    if (entries != old_entries) Require(RewriteList(list, old_entries, entries));
   }
 }
 

@@ -19,46 +19,11 @@ bool RemoveFirst(std::vector<std::string>& list, std::string_view value) {
   return true;
 }
 
-// The folder as the directory listing spells it ("c:\windows\" becomes "C:\WINDOWS\" when
-// the folder was created so): the same folder, which the file system finds without trying
-// other spellings of each name on the way. Parts that cannot be found stay as given.
-std::string ListedSpelling(const std::string& folder) {
-  std::string spelled;
-  size_t start = 0;
-  const size_t root = folder.find(":\\");
-  if (root != std::string::npos) {
-    spelled = folder.substr(0, root + 2);
-    start = root + 2;
-  }
-  while (start < folder.size()) {
-    size_t end = folder.find('\\', start);
-    if (end == std::string::npos) end = folder.size();
-    const std::string part = folder.substr(start, end - start);
-    std::string name = part;
-    if (!part.empty() && part.find_first_of("*?") == std::string::npos) {
-      WIN32_FIND_DATAA found;
-      const HANDLE find = FindFirstFileA((spelled + part).c_str(), &found);
-      if (find != INVALID_HANDLE_VALUE) {
-        name = found.cFileName;
-        FindClose(find);
-      }
-    }
-    spelled += name;
-    if (end < folder.size()) spelled += '\\';
-    start = end + 1;
-  }
-  return spelled;
-}
-
-void DeleteStoredCopy(const std::string& store_path, const std::string& alias,
-                      std::unordered_map<std::string, std::string>& spellings) {
+void DeleteStoredCopy(const std::string& store_path, const std::string& alias) {
   // Without both there is no stored copy to name: never the copy folder itself, never a file
   // found relative to the current folder.
   if (alias.empty() || store_path.empty()) return;
-  auto spelled = spellings.find(store_path);
-  if (spelled == spellings.end())
-    spelled = spellings.emplace(store_path, ListedSpelling(store_path)).first;
-  const std::string copy = spelled->second + alias;
+  const std::string copy = store_path + alias;
   SetFileAttributesA(copy.c_str(), FILE_ATTRIBUTE_NORMAL);
   DeleteFileA(copy.c_str());
 }
@@ -92,7 +57,6 @@ bool RemoveFromIndex(const std::vector<std::string>& dropped) {
 
 bool ReleaseSnapshotReferences(std::string_view name) {
   std::vector<std::string> dropped;
-  std::unordered_map<std::string, std::string> spellings;  // store path -> listed spelling
   for (const std::string& key : ReadSnapshotFileKeys(name)) {
     // A gap in a file list names no version; its empty name would address the whole reference
     // table, which must not be released.
@@ -110,7 +74,7 @@ bool ReleaseSnapshotReferences(std::string_view name) {
     RemoveFirst(names, name);
     if (names.empty()) {
       // The version's whole section goes, its emptied list with it.
-      DeleteStoredCopy(store_path, alias, spellings);
+      DeleteStoredCopy(store_path, alias);
       if (!DeleteSection(cat::kReferences, key)) return false;
       dropped.push_back(key);
     } else if (!RewriteList(references, old_names, names)) {
