@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "cli.h"
+#include "engine_start.h"
 #include "output.h"
 #include "records.h"
 #include "worker_run.h"
@@ -15,17 +16,8 @@ int RunDelete(const Invocation& invocation) {
   const std::string& name = invocation.args[0];
 
   EngineLibrary engine;
-  std::string error;
-  if (!engine.Load(&error)) return Fail(error);
-  if (engine.init_status() != SS_OK)
-    return Fail(StatusMeaning(engine.init_status()) + " (" + std::to_string(engine.init_status()) +
-                    "); repair it first with \"quillow rollback\"",
-                3);
-  // The engine accepts any name and deletes nothing for one it does not list; a person who
-  // mistyped a name should hear about it.
-  SSImgRecord record{};
-  if (engine.ListSSImg(name.c_str(), &record) != 1)
-    return Fail("no snapshot named \"" + name + "\" (see \"quillow list\")");
+  if (const int failed = StartConsistentEngine(engine)) return failed;
+  if (const int failed = RequireListed(engine, name)) return failed;
 
   const LONG versions_before = engine.GetSSFilesCount();
   const WorkerOutcome run = RunWorker(

@@ -8,6 +8,7 @@
 
 #include "cli.h"
 #include "date_entries.h"
+#include "engine_start.h"
 #include "output.h"
 #include "records.h"
 #include "worker_run.h"
@@ -34,12 +35,7 @@ int RunFixDates(const Invocation& invocation) {
     return Fail("DAYS is a whole number of days (at most 999999)", 2);
 
   EngineLibrary engine;
-  std::string error;
-  if (!engine.Load(&error)) return Fail(error);
-  if (engine.init_status() != SS_OK)
-    return Fail(StatusMeaning(engine.init_status()) + " (" + std::to_string(engine.init_status()) +
-                    "); repair it first with \"quillow rollback\"",
-                3);
+  if (const int failed = StartConsistentEngine(engine)) return failed;
   // One entry per listed snapshot, zero-filled, as the main program provides them, and room for
   // snapshots that a save in another process may add before the worker takes the catalogue:
   // the worker fills one entry per snapshot it finds and cannot know the array's size.

@@ -5,6 +5,7 @@
 #include <w98/windows.h>
 
 #include "cli.h"
+#include "engine_start.h"
 #include "output.h"
 #include "records.h"
 #include "restore_settings.h"
@@ -27,14 +28,9 @@ int RunRestore(const Invocation& invocation) {
   const int mode = mode_text[0] - '0';
 
   EngineLibrary engine;
-  if (!engine.Load(&error)) return Fail(error);
-  if (engine.init_status() != SS_OK)
-    return Fail(StatusMeaning(engine.init_status()) + " (" + std::to_string(engine.init_status()) +
-                    "); the catalogue must be repaired first (see \"quillow check\")",
-                3);
+  if (const int failed = StartConsistentEngine(engine)) return failed;
   SSImgRecord record{};
-  if (engine.ListSSImg(name.c_str(), &record) != 1)
-    return Fail("no snapshot named \"" + name + "\" (see \"quillow list\")");
+  if (const int failed = RequireListed(engine, name, &record)) return failed;
 
   const LONG status = engine.RestoreSSImg(name.c_str(), mode);
   if (status != SS_OK)

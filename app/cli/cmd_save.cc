@@ -9,6 +9,7 @@
 #include "catalogue_access.h"
 #include "cli.h"
 #include "completion_window.h"
+#include "engine_start.h"
 #include "output.h"
 #include "records.h"
 #include "snapshot_naming.h"
@@ -83,11 +84,7 @@ int RunSave(const Invocation& invocation) {
   if (args.size() > 1) return Fail("usage: quillow save [NAME] [--comment TEXT]", 2);
 
   EngineLibrary engine;
-  if (!engine.Load(&error)) return Fail(error);
-  if (engine.init_status() != SS_OK)
-    return Fail(StatusMeaning(engine.init_status()) + " (" + std::to_string(engine.init_status()) +
-                    "); the catalogue must be repaired first (see \"quillow check\")",
-                3);
+  if (const int failed = StartConsistentEngine(engine)) return failed;
   const std::string stamp = TodayStamp();
   const std::string name =
       args.empty() ? stamp + ".S" + NextSnapshotNumber(ListSnapshots(engine), stamp) : args[0];
