@@ -228,32 +228,32 @@ bool FlushCatalogue() {
   return rc == ERROR_SUCCESS;
 }
 
-std::vector<std::string> ReadList(const ListSpec& spec) {
-  Section section(spec.profile, spec.section);
-  const int count = section.ReadInt(spec.count_value, 0);
+std::vector<std::string> ReadList(const ListSpec& list) {
+  Section section(list.profile, list.section);
+  const int count = section.ReadInt(list.count_value, 0);
   std::vector<std::string> entries;
   if (count <= 0) return entries;
   entries.reserve(static_cast<size_t>(count));
   for (int i = 0; i < count; ++i)
-    entries.push_back(section.ReadText(NumberedName(spec.pattern, spec.first + i)));
+    entries.push_back(section.ReadText(NumberedName(list.pattern, list.first + i)));
   return entries;
 }
 
-bool RewriteList(const ListSpec& spec, const std::vector<std::string>& old_entries,
+bool RewriteList(const ListSpec& list, const std::vector<std::string>& old_entries,
                  const std::vector<std::string>& entries) {
-  Section section(spec.profile, spec.section);
+  Section section(list.profile, list.section);
   if (!section.ok()) return false;
   for (size_t i = 0; i < entries.size(); ++i) {
     if (i < old_entries.size() && old_entries[i] == entries[i]) continue;
-    if (!section.WriteText(NumberedName(spec.pattern, spec.first + static_cast<int>(i)),
+    if (!section.WriteText(NumberedName(list.pattern, list.first + static_cast<int>(i)),
                            entries[i]))
       return false;
   }
   if (entries.size() != old_entries.size() &&
-      !section.WriteInt(spec.count_value, static_cast<int>(entries.size())))
+      !section.WriteInt(list.count_value, static_cast<int>(entries.size())))
     return false;
   for (size_t i = entries.size(); i < old_entries.size(); ++i)
-    if (!section.DeleteValue(NumberedName(spec.pattern, spec.first + static_cast<int>(i))))
+    if (!section.DeleteValue(NumberedName(list.pattern, list.first + static_cast<int>(i))))
       return false;
   return true;
 }

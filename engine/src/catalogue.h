@@ -155,12 +155,12 @@ struct ListSpec {
   const char* pattern;
   int first;
 };
-std::vector<std::string> ReadList(const ListSpec& spec);
+std::vector<std::string> ReadList(const ListSpec& list);
 
 // Rewrites a list that held `old_entries` so that it holds `entries`, in order: values that
 // change are written first, then the count, then the values past the new end are removed, so a
 // count never names a value that is not there yet. False when a write failed.
-bool RewriteList(const ListSpec& spec, const std::vector<std::string>& old_entries,
+bool RewriteList(const ListSpec& list, const std::vector<std::string>& old_entries,
                  const std::vector<std::string>& entries);
 
 // The snapshot list of the master profile (Misc, NumofSSImage, ControlFile1 ...).

@@ -17,9 +17,9 @@ std::string SaveTime(const std::string& boot_batch) {
 }
 
 std::string Versioned(const std::string& file_version) {
-  w98::internal::VersionSpec spec;
-  spec.strings = {{"FileVersion", file_version}};
-  return w98::internal::BuildExecutable(w98::internal::ExecutableKind::kPe32, spec);
+  w98::internal::VersionSpec resource;
+  resource.strings = {{"FileVersion", file_version}};
+  return w98::internal::BuildExecutable(w98::internal::ExecutableKind::kPe32, resource);
 }
 
 TEST(SaveGolden, KernelAndUserFilesOfEveryShape) {

@@ -148,10 +148,10 @@ const SystemFile kSystemFiles[] = {
 };
 
 std::string SystemFileBytes(const SystemFile& file) {
-  internal::VersionSpec spec;
-  spec.file_version = file.version;
-  spec.product_version = {4, 10, 0, 1998};
-  spec.dll = file.dll;
+  internal::VersionSpec wanted;
+  wanted.file_version = file.version;
+  wanted.product_version = {4, 10, 0, 1998};
+  wanted.dll = file.dll;
   const std::string name = file.name;
   const std::string module = name.substr(0, name.find('.'));
   // Windows 98 writes its own version texts with three parts ("4.10.1998").
@@ -159,15 +159,15 @@ std::string SystemFileBytes(const SystemFile& file) {
                                                          std::to_string(file.version[1]) + "." +
                                                          std::to_string(file.version[3])
                                                    : internal::VersionText(file.version);
-  spec.strings = {{"CompanyName", "Microsoft Corporation"},
-                  {"FileDescription", file.description},
-                  {"FileVersion", version},
-                  {"InternalName", module},
-                  {"LegalCopyright", "Copyright (C) Microsoft Corp. 1981-1998"},
-                  {"OriginalFilename", name},
-                  {"ProductName", "Microsoft(R) Windows(R) Operating System"},
-                  {"ProductVersion", "4.10.1998"}};
-  return internal::BuildExecutable(file.kind, spec, module);
+  wanted.strings = {{"CompanyName", "Microsoft Corporation"},
+                    {"FileDescription", file.description},
+                    {"FileVersion", version},
+                    {"InternalName", module},
+                    {"LegalCopyright", "Copyright (C) Microsoft Corp. 1981-1998"},
+                    {"OriginalFilename", name},
+                    {"ProductName", "Microsoft(R) Windows(R) Operating System"},
+                    {"ProductVersion", "4.10.1998"}};
+  return internal::BuildExecutable(file.kind, wanted, module);
 }
 
 // The programs of the machine: the DOS path of each stub and the host program it names.

@@ -106,7 +106,7 @@ Block Parent(const std::string& key) {
   return b;
 }
 
-std::string FixedFileInfo(const VersionSpec& spec, bool sixteen_bit) {
+std::string FixedFileInfo(const VersionSpec& wanted, bool sixteen_bit) {
   Writer w;
   auto ms = [](const std::array<std::uint16_t, 4>& v) {
     return (std::uint32_t{v[0]} << 16) | v[1];
@@ -116,14 +116,14 @@ std::string FixedFileInfo(const VersionSpec& spec, bool sixteen_bit) {
   };
   w.U32(0xFEEF04BD);  // dwSignature
   w.U32(0x00010000);  // dwStrucVersion
-  w.U32(ms(spec.file_version));
-  w.U32(ls(spec.file_version));
-  w.U32(ms(spec.product_version));
-  w.U32(ls(spec.product_version));
+  w.U32(ms(wanted.file_version));
+  w.U32(ls(wanted.file_version));
+  w.U32(ms(wanted.product_version));
+  w.U32(ls(wanted.product_version));
   w.U32(0x3F);                                   // dwFileFlagsMask
   w.U32(0);                                      // dwFileFlags
   w.U32(sixteen_bit ? 0x00010001 : 0x00010004);  // VOS_DOS_WINDOWS16 / VOS_DOS_WINDOWS32
-  w.U32(spec.dll ? 2 : 1);                       // VFT_DLL / VFT_APP
+  w.U32(wanted.dll ? 2 : 1);                     // VFT_DLL / VFT_APP
   w.U32(0);                                      // dwFileSubtype
   w.U32(0);                                      // dwFileDateMS
   w.U32(0);                                      // dwFileDateLS
@@ -159,7 +159,7 @@ void WriteDosStub(Writer& w, std::uint32_t new_header) {
 
 constexpr std::uint32_t kNewHeader = 0x80;
 
-std::string BuildPe(bool pe64, const VersionSpec& spec, const std::string& tree) {
+std::string BuildPe(bool pe64, const VersionSpec& wanted, const std::string& tree) {
   constexpr std::uint32_t kFileAlign = 0x200, kSectionAlign = 0x1000, kRsrcRva = 0x1000;
   // .rsrc: three one-entry directories (type 16, name 1, language), one data entry, the tree.
   Writer rsrc;
@@ -174,7 +174,7 @@ std::string BuildPe(bool pe64, const VersionSpec& spec, const std::string& tree)
   };
   directory(16, 0x80000000u | 0x18);
   directory(1, 0x80000000u | 0x30);
-  directory(spec.language, 0x48);
+  directory(wanted.language, 0x48);
   rsrc.U32(kRsrcRva + 0x58);  // data RVA
   rsrc.U32(static_cast<std::uint32_t>(tree.size()));
   rsrc.U32(0);  // code page
@@ -193,7 +193,7 @@ std::string BuildPe(bool pe64, const VersionSpec& spec, const std::string& tree)
   w.U32(0);
   w.U32(0);
   w.U16(pe64 ? 240 : 224);  // optional header size
-  w.U16((spec.dll ? 0x2000 : 0) | (pe64 ? 0x0022 : 0x0102));
+  w.U16((wanted.dll ? 0x2000 : 0) | (pe64 ? 0x0022 : 0x0102));
   // Optional header.
   w.U16(pe64 ? 0x20B : 0x10B);
   w.U8(5);  // linker version
@@ -204,17 +204,17 @@ std::string BuildPe(bool pe64, const VersionSpec& spec, const std::string& tree)
   w.U32(0);         // entry point: none
   w.U32(kRsrcRva);  // base of code
   if (pe64) {
-    w.U64(spec.dll ? 0x180000000ULL : 0x140000000ULL);
+    w.U64(wanted.dll ? 0x180000000ULL : 0x140000000ULL);
   } else {
     w.U32(kRsrcRva);  // base of data
-    w.U32(spec.dll ? 0x10000000u : 0x00400000u);
+    w.U32(wanted.dll ? 0x10000000u : 0x00400000u);
   }
   w.U32(kSectionAlign);
   w.U32(kFileAlign);
   w.U16(4);  // OS version 4.0
   w.U16(0);
-  w.U16(spec.file_version[0]);  // image version
-  w.U16(spec.file_version[1]);
+  w.U16(wanted.file_version[0]);  // image version
+  w.U16(wanted.file_version[1]);
   w.U16(4);  // subsystem version 4.0
   w.U16(0);
   w.U32(0);
@@ -256,7 +256,7 @@ std::string BuildPe(bool pe64, const VersionSpec& spec, const std::string& tree)
   return w.Take();
 }
 
-std::string BuildNe(const VersionSpec& spec, const std::string& module_name,
+std::string BuildNe(const VersionSpec& wanted, const std::string& module_name,
                     const std::string& tree) {
   constexpr unsigned kShift = 4;  // resources aligned to 16 bytes
   auto pascal = [](const std::string& s) {
@@ -303,16 +303,16 @@ std::string BuildNe(const VersionSpec& spec, const std::string& module_name,
   w.U8(5);  // linker version
   w.U8(10);
   w.U16(entry_table);
-  w.U16(2);                           // entry table length
-  w.U32(0);                           // CRC
-  w.U16(spec.dll ? 0x8000 : 0x0002);  // library / multiple data
-  w.U16(0);                           // automatic data segment
-  w.U16(0);                           // heap
-  w.U16(0);                           // stack
-  w.U32(0);                           // CS:IP
-  w.U32(0);                           // SS:SP
-  w.U16(0);                           // segments
-  w.U16(0);                           // module references
+  w.U16(2);                             // entry table length
+  w.U32(0);                             // CRC
+  w.U16(wanted.dll ? 0x8000 : 0x0002);  // library / multiple data
+  w.U16(0);                             // automatic data segment
+  w.U16(0);                             // heap
+  w.U16(0);                             // stack
+  w.U32(0);                             // CS:IP
+  w.U32(0);                             // SS:SP
+  w.U16(0);                             // segments
+  w.U16(0);                             // module references
   w.U16(static_cast<unsigned>(description.size() + 3));
   w.U16(resource_table);  // segment table (empty) starts where the resource table does
   w.U16(resource_table);
@@ -346,23 +346,23 @@ std::string VersionText(const std::array<std::uint16_t, 4>& parts) {
          std::to_string(parts[2]) + "." + std::to_string(parts[3]);
 }
 
-std::string BuildVersionTree(const VersionSpec& spec, bool sixteen_bit) {
+std::string BuildVersionTree(const VersionSpec& wanted, bool sixteen_bit) {
   Block root;
   root.key = "VS_VERSION_INFO";
-  root.value = FixedFileInfo(spec, sixteen_bit);
+  root.value = FixedFileInfo(wanted, sixteen_bit);
   root.value_length = 52;
   char table_key[9];
-  std::snprintf(table_key, sizeof table_key, "%04X%04X", spec.language, spec.code_page);
+  std::snprintf(table_key, sizeof table_key, "%04X%04X", wanted.language, wanted.code_page);
   Block table = Parent(table_key);
-  for (const auto& [name, text] : spec.strings)
+  for (const auto& [name, text] : wanted.strings)
     table.children.push_back(TextBlock(name, text, sixteen_bit));
   Block strings = Parent("StringFileInfo");
   strings.children.push_back(std::move(table));
   Block translation;
   translation.key = "Translation";
   Writer pair;
-  pair.U16(spec.language);
-  pair.U16(spec.code_page);
+  pair.U16(wanted.language);
+  pair.U16(wanted.code_page);
   translation.value = pair.Take();
   translation.value_length = 4;
   Block vars = Parent("VarFileInfo");
@@ -374,13 +374,13 @@ std::string BuildVersionTree(const VersionSpec& spec, bool sixteen_bit) {
   return w.Take();
 }
 
-std::string BuildExecutable(ExecutableKind kind, const VersionSpec& spec,
+std::string BuildExecutable(ExecutableKind kind, const VersionSpec& wanted,
                             const std::string& module_name, const std::string* tree) {
   const bool sixteen_bit = kind == ExecutableKind::kNe;
-  const std::string built = tree ? std::string() : BuildVersionTree(spec, sixteen_bit);
+  const std::string built = tree ? std::string() : BuildVersionTree(wanted, sixteen_bit);
   const std::string& bytes = tree ? *tree : built;
-  if (sixteen_bit) return BuildNe(spec, module_name, bytes);
-  return BuildPe(kind == ExecutableKind::kPe64, spec, bytes);
+  if (sixteen_bit) return BuildNe(wanted, module_name, bytes);
+  return BuildPe(kind == ExecutableKind::kPe64, wanted, bytes);
 }
 
 }  // namespace w98::internal

@@ -46,9 +46,9 @@ TEST(VersionInfo, ReadsEveryStandardValueOfEachKindOfExecutable) {
   TempMachine machine;
   for (const Kind& kind : kKinds) {
     for (std::uint16_t code_page : {std::uint16_t{1252}, std::uint16_t{1200}}) {
-      internal::VersionSpec spec = SampleSpec("4.10.1998");
-      spec.code_page = code_page;
-      machine.WriteFile("WINDOWS/SYSTEM/TEST.DLL", BuildExecutable(kind.kind, spec, "TEST"));
+      internal::VersionSpec wanted = SampleSpec("4.10.1998");
+      wanted.code_page = code_page;
+      machine.WriteFile("WINDOWS/SYSTEM/TEST.DLL", BuildExecutable(kind.kind, wanted, "TEST"));
       const std::string path = "C:\\WINDOWS\\SYSTEM\\test.dll";
       SCOPED_TRACE(std::string(kind.name) + " code page " + std::to_string(code_page));
 
@@ -115,17 +115,17 @@ TEST(VersionInfo, ReadsEveryStandardValueOfEachKindOfExecutable) {
 
 TEST(VersionInfo, FileWithoutFileVersionGivesAnEmptyVersionText) {
   TempMachine machine;
-  internal::VersionSpec spec = SampleSpec("x");
-  spec.strings = {{"CompanyName", "Nobody"}};
-  machine.WriteFile("NOVER.DLL", BuildExecutable(ExecutableKind::kPe32, spec));
+  internal::VersionSpec wanted = SampleSpec("x");
+  wanted.strings = {{"CompanyName", "Nobody"}};
+  machine.WriteFile("NOVER.DLL", BuildExecutable(ExecutableKind::kPe32, wanted));
   EXPECT_GT(GetFileVersionInfoSizeA("C:\\NOVER.DLL", nullptr), 0u);
   EXPECT_EQ(FileVersionText("C:\\NOVER.DLL"), "");
 }
 
 TEST(VersionInfo, FilesWithoutVersionInformationGiveSizeZero) {
   TempMachine machine;
-  internal::VersionSpec spec = SampleSpec("1.0");
-  const std::string pe = BuildExecutable(ExecutableKind::kPe32, spec);
+  internal::VersionSpec wanted = SampleSpec("1.0");
+  const std::string pe = BuildExecutable(ExecutableKind::kPe32, wanted);
   std::string no_resources = pe;
   no_resources[0x80 + 24 + 96 + 16] = 0;  // resource directory RVA = 0
   no_resources[0x80 + 24 + 96 + 17] = 0;

@@ -35,18 +35,18 @@ inline std::string FileVersionText(const std::string& dos_path) {
 }
 
 inline internal::VersionSpec SampleSpec(const std::string& file_version) {
-  internal::VersionSpec spec;
-  spec.file_version = {4, 10, 0, 1998};
-  spec.product_version = {4, 10, 0, 2222};
-  spec.strings = {{"CompanyName", "Microsoft Corporation"},
-                  {"FileDescription", "Windows 32-bit kernel core"},
-                  {"FileVersion", file_version},
-                  {"InternalName", "KERNEL32"},
-                  {"LegalCopyright", "Copyright \xA9 1981-1998"},
-                  {"OriginalFilename", "KERNEL32.DLL"},
-                  {"ProductName", "Windows 98"},
-                  {"ProductVersion", "4.10.2222"}};
-  return spec;
+  internal::VersionSpec wanted;
+  wanted.file_version = {4, 10, 0, 1998};
+  wanted.product_version = {4, 10, 0, 2222};
+  wanted.strings = {{"CompanyName", "Microsoft Corporation"},
+                    {"FileDescription", "Windows 32-bit kernel core"},
+                    {"FileVersion", file_version},
+                    {"InternalName", "KERNEL32"},
+                    {"LegalCopyright", "Copyright \xA9 1981-1998"},
+                    {"OriginalFilename", "KERNEL32.DLL"},
+                    {"ProductName", "Windows 98"},
+                    {"ProductVersion", "4.10.2222"}};
+  return wanted;
 }
 
 }  // namespace w98::testing
