@@ -62,9 +62,7 @@ TEST(ConsistencyCheck, MarksGiveTheInterruptedOperation) {
 class RollBackTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    machine_.PutFile("WINDOWS/SYSTEM.INI", "[boot]\r\n");
-    machine_.PutFile("WINDOWS/WIN.INI", "[windows]\r\n");
-    machine_.Provision({{}, {"\\SYSTEM.INI", "\\WIN.INI"}});
+    machine_.PutTwoIniFiles();
     ASSERT_EQ(SS_OK, machine_.Init());
     ASSERT_EQ(DWORD(SS_SAVE_DONE), machine_.Save("19981115.S01"));
     machine_.PutFile("WINDOWS/WIN.INI", "[windows]\r\nload=\r\n", FILE_ATTRIBUTE_ARCHIVE,

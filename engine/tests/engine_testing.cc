@@ -96,6 +96,12 @@ void EngineMachine::SetCapacity(unsigned long long bytes) const {
   WriteHostFile("machine.ini", text);
 }
 
+void EngineMachine::PutTwoIniFiles() {
+  PutFile("WINDOWS/SYSTEM.INI", "[boot]\r\n");
+  PutFile("WINDOWS/WIN.INI", "[windows]\r\n");
+  Provision({{}, {"\\SYSTEM.INI", "\\WIN.INI"}});
+}
+
 void EngineMachine::LeaveRoom(unsigned long long room) const {
   // The hives' pending writes first: a commit running in the background while the drive is
   // counted would leave its journal in the count, and the room it frees afterwards would let
@@ -179,18 +185,7 @@ void WriteSetting(const std::string& key, const std::string& value) {
 }
 
 bool ExportKey(const std::string& dos_file, const std::string& key) {
-  const std::string parameters = "/E " + dos_file + " " + key;
-  SHELLEXECUTEINFOA info{};
-  info.cbSize = sizeof info;
-  info.fMask = SEE_MASK_NOCLOSEPROCESS;
-  info.lpVerb = "open";
-  info.lpFile = "regedit.exe";
-  info.lpParameters = parameters.c_str();
-  info.nShow = SW_HIDE;
-  if (!ShellExecuteExA(&info)) return false;
-  WaitForSingleObject(info.hProcess, INFINITE);
-  CloseHandle(info.hProcess);
-  return true;
+  return w98::testing::RunHidden("regedit.exe", "/E " + dos_file + " " + key);
 }
 
 }  // namespace snapshot::testing

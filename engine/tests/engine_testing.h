@@ -33,6 +33,9 @@ class EngineMachine : public w98::testing::TempMachine {
   void RemoveFile(const std::string& relative);
   // Replaces the provisioned backup patterns.
   void Provision(const quillow::BackupPatterns& patterns);
+  // The small machine most engine tests start from: SYSTEM.INI and WIN.INI, provisioned as the
+  // only patterns. Init is left to the caller.
+  void PutTwoIniFiles();
 
   LONG Init() { return ::Init(kStore); }
   // Runs a save to its end and returns its completion code, or 0 when none came within the

@@ -39,9 +39,7 @@ std::vector<SSRenameRecord> Sentinels(size_t n) {
 class FixDatesTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    machine_.PutFile("WINDOWS/SYSTEM.INI", "[boot]\r\n");
-    machine_.PutFile("WINDOWS/WIN.INI", "[windows]\r\n");
-    machine_.Provision({{}, {"\\SYSTEM.INI", "\\WIN.INI"}});
+    machine_.PutTwoIniFiles();
     ASSERT_EQ(SS_OK, machine_.Init());
   }
 

@@ -155,9 +155,7 @@ TEST_F(WorkerTest, ASaveStartedDuringADeleteLosesNoListEntry) {
 class DeleteTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    machine_.PutFile("WINDOWS/SYSTEM.INI", "[boot]\r\n");
-    machine_.PutFile("WINDOWS/WIN.INI", "[windows]\r\n");
-    machine_.Provision({{}, {"\\SYSTEM.INI", "\\WIN.INI"}});
+    machine_.PutTwoIniFiles();
     ASSERT_EQ(SS_OK, machine_.Init());
   }
   EngineMachine machine_;

@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "w98/machine.h"
+#include "w98/windows.h"
 
 namespace w98::testing {
 
@@ -48,6 +49,20 @@ std::string TempMachine::ReadFile(const std::string& relative) const {
   std::ostringstream out;
   out << in.rdbuf();
   return out.str();
+}
+
+bool RunHidden(const std::string& program, const std::string& parameters) {
+  SHELLEXECUTEINFOA info{};
+  info.cbSize = sizeof info;
+  info.fMask = SEE_MASK_NOCLOSEPROCESS;
+  info.lpVerb = "open";
+  info.lpFile = program.c_str();
+  info.lpParameters = parameters.c_str();
+  info.nShow = SW_HIDE;
+  if (!ShellExecuteExA(&info)) return false;
+  WaitForSingleObject(info.hProcess, INFINITE);
+  CloseHandle(info.hProcess);
+  return true;
 }
 
 }  // namespace w98::testing

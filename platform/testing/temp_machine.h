@@ -32,6 +32,10 @@ class TempMachine {
 // Folder of this build's programs and shared libraries (QUILLOW_BIN, else the test's folder).
 std::filesystem::path BuildBinFolder();
 
+// Starts a program of the selected machine as the engine starts one (ShellExecuteExA, verb
+// "open", hidden window) and waits for it to end. False when it could not be started.
+bool RunHidden(const std::string& program, const std::string& parameters);
+
 }  // namespace w98::testing
 
 #endif  // W98_TESTING_TEMP_MACHINE_H

@@ -338,19 +338,9 @@ bool SetClock(int year, int month, int day) {
 // Exports a key of the catalogue with the machine's registry editor, as the engine's workers do
 // before they change it.
 bool Export(const std::string& file, const std::string& key) {
-  const std::string parameters = "/E c:\\windows\\zemo\\snapshot\\" + file +
-                                 "   HKEY_CURRENT_USER\\Software\\Zemo\\Snapshot" + key;
-  SHELLEXECUTEINFOA info{};
-  info.cbSize = sizeof info;
-  info.fMask = SEE_MASK_NOCLOSEPROCESS;
-  info.lpVerb = "open";
-  info.lpFile = "regedit.exe";
-  info.lpParameters = parameters.c_str();
-  info.nShow = SW_HIDE;
-  if (!ShellExecuteExA(&info)) return false;
-  WaitForSingleObject(info.hProcess, INFINITE);
-  CloseHandle(info.hProcess);
-  return true;
+  return w98::testing::RunHidden("regedit.exe",
+                                 "/E c:\\windows\\zemo\\snapshot\\" + file +
+                                     "   HKEY_CURRENT_USER\\Software\\Zemo\\Snapshot" + key);
 }
 
 TEST(QuillowProgram, DeleteTakesOutOneSnapshotAndItsOwnVersions) {
