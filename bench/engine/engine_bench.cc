@@ -13,11 +13,14 @@
 // Run from a release build: bench/engine/run.sh. The machine is generated once into
 // QUILLOW_BENCH_MACHINE (default: <bin>/../engine-bench-machine) and reused.
 //
-// Copies and saves create thousands of files, which is slow on an ext4 without a journal for a
-// minute or more after many files were deleted nearby (the inode allocator skips recently
-// deleted inodes one by one): this program moves its old copies aside and deletes them only
-// when it ends, and runs started right after a big deletion (another run's end included) read
-// slower, the copy baseline as well as the saves.
+// Copies and saves create thousands of files. On an ext4 without a journal (this build machine's
+// disk) the inode allocator skips, one by one, inodes deleted less than 60 s ago, or less than
+// 360 s ago while their inode table block is dirty, and every new file in the same block group
+// scans past them all: a save or a cp -a started within six minutes of a big deletion runs
+// several times slower. This program therefore never deletes before it measures: old copies are
+// moved aside and deleted when it ends, and the next run first waits until six minutes have
+// passed since that deletion (QUILLOW_BENCH_NO_WAIT=1 skips the wait; QUILLOW_BENCH_KEEP_TRASH=1
+// keeps the old copies instead, for runs one after another).
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -31,6 +34,7 @@
 #include <filesystem>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <w98/w98.h>
@@ -65,6 +69,42 @@ fs::path TrashFolder() {
   return MachineFolder() + "-trash";
 }
 
+// Written when the trash has been deleted; its time is the deletion's.
+fs::path DeletionStamp() {
+  return MachineFolder() + "-deleted";
+}
+
+// How long ext4 may keep a deleted inode "recently deleted" (its dirty-block allowance).
+constexpr auto kRecentDeletion = std::chrono::seconds(365);
+
+bool EnvironmentSays(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr && std::string(value) == "1";
+}
+
+void DeleteTrash() {
+  if (EnvironmentSays("QUILLOW_BENCH_KEEP_TRASH") || !fs::exists(TrashFolder())) return;
+  fs::remove_all(TrashFolder());
+  std::FILE* stamp = std::fopen(DeletionStamp().c_str(), "w");
+  if (stamp != nullptr) std::fclose(stamp);
+}
+
+// Waits until the last run's deletion no longer slows the creation of files.
+void WaitForQuietInodes() {
+  if (EnvironmentSays("QUILLOW_BENCH_NO_WAIT")) return;
+  std::error_code error;
+  const auto deleted = fs::last_write_time(DeletionStamp(), error);
+  if (error) return;
+  const auto age = fs::file_time_type::clock::now() - deleted;
+  if (age >= kRecentDeletion) return;
+  const auto wait = std::chrono::duration_cast<std::chrono::seconds>(kRecentDeletion - age);
+  std::fprintf(stderr,
+               "waiting %lld s: the files the last run deleted would slow every file created "
+               "meanwhile (QUILLOW_BENCH_NO_WAIT=1 skips this)\n",
+               static_cast<long long>(wait.count()));
+  std::this_thread::sleep_for(wait);
+}
+
 // Moves a host folder out of the way instead of deleting it. ext4 keeps the inodes of deleted
 // files "recently deleted" for half a minute and scans past them for every file it creates
 // meanwhile: thousands of files deleted right before a timed copy or save would slow its every
@@ -78,6 +118,14 @@ void MoveAside(const fs::path& folder) {
     place = TrashFolder() / (std::to_string(::getpid()) + "-" + std::to_string(++moved));
   } while (fs::exists(place));
   fs::rename(folder, place);
+}
+
+// Writes what earlier runs left in the page cache to the disk. The kernel of this build machine
+// leaves gigabytes dirty for minutes and then writes them back, or throttles writers, in the
+// middle of whatever runs then: each timed run starts with nothing dirty instead, so that it
+// pays for its own writes only.
+void WriteBackDirtyData() {
+  ::sync();
 }
 
 // Runs a save to its end; returns its completion code (0: none came).
@@ -198,6 +246,7 @@ void BM_CopyBaseline(benchmark::State& state) {
   const std::string target = MachineFolder() + "/cp-baseline";
   for (auto _ : state) {
     MoveAside(target);
+    WriteBackDirtyData();
     const auto start = std::chrono::steady_clock::now();
     const int rc = std::system(("cp -a '" + source + "' '" + target + "'").c_str());
     state.SetIterationTime(Seconds(start));
@@ -210,6 +259,7 @@ void BM_CopyBaseline(benchmark::State& state) {
 void BM_BaseSnapshot(benchmark::State& state) {
   for (auto _ : state) {
     ResetStore();
+    WriteBackDirtyData();
     const auto start = std::chrono::steady_clock::now();
     const DWORD code = Save(NextName());
     state.SetIterationTime(Seconds(start));
@@ -231,6 +281,7 @@ void BM_UnchangedSnapshot(benchmark::State& state) {
     // What the base snapshot left to write behind is written before the second one starts.
     RegFlushKey(HKEY_CURRENT_USER);
     const LONG stored_before = GetSSFilesCount();
+    WriteBackDirtyData();
     const auto start = std::chrono::steady_clock::now();
     const DWORD code = Save(NextName());
     state.SetIterationTime(Seconds(start));
@@ -289,6 +340,7 @@ void BM_DeleteShared(benchmark::State& state) {
       state.SkipWithError("the save failed");
       break;
     }
+    WriteBackDirtyData();
     const auto start = std::chrono::steady_clock::now();
     const DWORD code = Delete(name);
     state.SetIterationTime(Seconds(start));
@@ -326,6 +378,7 @@ void BM_DeleteOwn(benchmark::State& state) {
       state.SkipWithError("rm -r failed");
     rm_seconds = Seconds(rm_start);
 
+    WriteBackDirtyData();
     const auto start = std::chrono::steady_clock::now();
     const DWORD code = Delete(name);
     const double seconds = Seconds(start);
@@ -395,6 +448,7 @@ void BM_Redate(benchmark::State& state) {
     clock.wHour = 12;
     SetLocalTime(&clock);
 
+    WriteBackDirtyData();
     const auto start = std::chrono::steady_clock::now();
     const DWORD code = FixDates(1, pairs);
     state.SetIterationTime(Seconds(start));
@@ -522,9 +576,10 @@ int main(int argc, char** argv) {
     return 1;
   }
   Init(kStore);
+  WaitForQuietInodes();
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
-  fs::remove_all(TrashFolder());
+  DeleteTrash();
   return 0;
 }

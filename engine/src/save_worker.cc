@@ -267,9 +267,11 @@ class SaveRun {
   }
 
   void Finish() {
+    FlushTo(log_);
     log_.Close();
     WriteTo(boot_, texts::BootClosing(folders_, config_missing_));
     WriteTo(win_, texts::WinClosing(folders_));
+    for (TextFile* file : {&boot_, &win_, &dos_}) FlushTo(*file);
     win_.Close();
     dos_.Close();
 
@@ -286,6 +288,7 @@ class SaveRun {
     // The placeholder and its replacement are both 26 bytes on disk: nothing after it moves.
     Require(boot_.Rewind());
     WriteTo(boot_, texts::BootTimeLine(time));
+    FlushTo(boot_);
     boot_.Close();
 
     const std::string& store = job_.store_dir;
@@ -327,6 +330,9 @@ class SaveRun {
   static void WriteTo(TextFile& file, const std::vector<std::string>& writes) {
     if (!file.WriteAll(writes)) throw Failure{WriteFailureCode(file)};
   }
+  static void FlushTo(TextFile& file) {
+    if (!file.Flush()) throw Failure{WriteFailureCode(file)};
+  }
   static DWORD WriteFailureCode(const TextFile& file) {
     return file.last_error() == ERROR_DISK_FULL ? SS_SAVE_DISK_FULL : SS_SAVE_FAILED;
   }
@@ -341,10 +347,12 @@ class SaveRun {
   int user_count_ = 0;
   bool config_missing_ = false;
   bool copy_folder_ready_ = false;
-  TextFile boot_;  // "tempboot"
-  TextFile win_;   // "tempwin"
-  TextFile dos_;   // "tempdosboot"
-  TextFile log_;   // "backup.log"
+  // The work files are written in large pieces; each is flushed, and a failure reported, before
+  // it is closed.
+  TextFile boot_{TextFile::Writes::kBuffered};  // "tempboot"
+  TextFile win_{TextFile::Writes::kBuffered};   // "tempwin"
+  TextFile dos_{TextFile::Writes::kBuffered};   // "tempdosboot"
+  TextFile log_{TextFile::Writes::kBuffered};   // "backup.log"
 };
 
 }  // namespace

@@ -38,8 +38,23 @@ bool TextFile::SeekEnd() {
   return true;
 }
 
+constexpr size_t kHeldBytes = 64 * 1024;
+
 bool TextFile::Write(std::string_view text) {
   if (fd_ < 0) return false;
+  if (!buffered_) return WriteNow(text);
+  held_ += text;
+  return held_.size() < kHeldBytes || Flush();
+}
+
+bool TextFile::Flush() {
+  if (fd_ < 0) return held_.empty();
+  const bool ok = WriteNow(held_);
+  held_.clear();
+  return ok;
+}
+
+bool TextFile::WriteNow(std::string_view text) {
   if (text.empty()) return true;
   const int n = _write(fd_, text.data(), static_cast<unsigned>(text.size()));
   if (n != static_cast<int>(text.size())) {
@@ -57,7 +72,7 @@ bool TextFile::WriteAll(const std::vector<std::string>& entries) {
 }
 
 bool TextFile::Rewind() {
-  if (fd_ < 0) return false;
+  if (fd_ < 0 || !Flush()) return false;
   if (_lseek(fd_, 0, _SEEK_SET) != 0) {
     last_error_ = GetLastError();
     return false;
@@ -66,7 +81,11 @@ bool TextFile::Rewind() {
 }
 
 void TextFile::Close() {
-  if (fd_ >= 0) _close(fd_);
+  if (fd_ >= 0) {
+    Flush();
+    _close(fd_);
+  }
+  held_.clear();
   fd_ = -1;
 }
 

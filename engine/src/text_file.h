@@ -11,7 +11,14 @@ namespace snapshot {
 
 class TextFile {
  public:
-  TextFile() = default;
+  enum class Writes {
+    kDirect,    // each Write reaches the file before it returns
+    kBuffered,  // Writes are held in memory (up to 64 KiB) and reach the file in larger pieces
+  };
+
+  explicit TextFile(Writes writes = Writes::kDirect) : buffered_(writes == Writes::kBuffered) {}
+  // Closes the file; what is still held back is written first (its failure goes unreported:
+  // call Flush before when it matters).
   ~TextFile() { Close(); }
   TextFile(const TextFile&) = delete;
   TextFile& operator=(const TextFile&) = delete;
@@ -27,13 +34,17 @@ class TextFile {
   bool OpenExistingForAppend(const std::string& path);
   bool is_open() const { return fd_ >= 0; }
 
-  // One write of the whole text; false when the file is not open or the write fell short
-  // (last_error() tells why, for example ERROR_DISK_FULL).
+  // One write of the whole text (or, buffered, the text held back); false when the file is not
+  // open or a write fell short (last_error() tells why, for example ERROR_DISK_FULL).
   bool Write(std::string_view text);
+  // Writes what is held back. False when a write fell short.
+  bool Flush();
   // The entries, in order, as one write.
   bool WriteAll(const std::vector<std::string>& entries);
-  // Moves to the start of the file, so that the next write overwrites what is there.
+  // Moves to the start of the file (after writing what is held back), so that the next write
+  // overwrites what is there.
   bool Rewind();
+  // Writes what is held back, then closes the file.
   void Close();
 
   unsigned long last_error() const { return last_error_; }
@@ -42,6 +53,10 @@ class TextFile {
   bool Open(const std::string& path, int flags);
   bool SeekEnd();
 
+  bool WriteNow(std::string_view text);
+
+  bool buffered_;
+  std::string held_;  // buffered writes not yet made
   int fd_ = -1;
   unsigned long last_error_ = 0;
 };

@@ -1,5 +1,6 @@
 #include "temp_machine.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -49,6 +50,27 @@ std::string TempMachine::ReadFile(const std::string& relative) const {
   std::ostringstream out;
   out << in.rdbuf();
   return out.str();
+}
+
+std::vector<off_t> UnnamedFilesBeingWritten(const std::filesystem::path& folder) {
+  // Such a file shows in /proc as "<folder>/#<inode> (deleted)".
+  const std::string prefix = std::filesystem::weakly_canonical(folder).string() + "/#";
+  const std::string suffix = " (deleted)";
+  std::vector<off_t> sizes;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd", error)) {
+    char target[4096];
+    const ssize_t n = ::readlink(entry.path().c_str(), target, sizeof target - 1);
+    if (n <= 0) continue;
+    const std::string link(target, static_cast<size_t>(n));
+    if (link.size() <= prefix.size() + suffix.size() ||
+        link.compare(0, prefix.size(), prefix) != 0 ||
+        link.compare(link.size() - suffix.size(), suffix.size(), suffix) != 0)
+      continue;
+    struct stat st {};
+    if (::stat(entry.path().c_str(), &st) == 0) sizes.push_back(st.st_size);
+  }
+  return sizes;
 }
 
 bool RunHidden(const std::string& program, const std::string& parameters) {

@@ -3,8 +3,11 @@
 #ifndef W98_TESTING_TEMP_MACHINE_H
 #define W98_TESTING_TEMP_MACHINE_H
 
+#include <sys/types.h>
+
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace w98::testing {
 
@@ -31,6 +34,10 @@ class TempMachine {
 
 // Folder of this build's programs and shared libraries (QUILLOW_BIN, else the test's folder).
 std::filesystem::path BuildBinFolder();
+
+// Sizes of the files this process holds open in `folder` without a name there: copies that
+// CopyFileA is still writing (they get their name only when complete).
+std::vector<off_t> UnnamedFilesBeingWritten(const std::filesystem::path& folder);
 
 // Starts a program of the selected machine as the engine starts one (ShellExecuteExA, verb
 // "open", hidden window) and waits for it to end. False when it could not be started.

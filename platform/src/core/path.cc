@@ -260,24 +260,24 @@ DWORD Locate(const DosPath& path, Location& out) {
   UniqueFd folder;
   std::string given_folders;  // the key of their remembered spelling
   if (folders > 0) {
-    // Fast path: the folders exist in the spelling given, or in the spelling the walk found
-    // for it before, resolved by the kernel in one call that refuses every link. Anything else
-    // takes the walk, which also finds other spellings.
+    // Fast path: the folders exist in the spelling the walk found for the given one before (a
+    // spelling is remembered only when the given one was not on disk), or in the spelling
+    // given, resolved by the kernel in one call that refuses every link. Anything else takes
+    // the walk, which also finds other spellings.
     const auto open_folders = [&](const std::vector<std::string>& parts) {
       std::string relative(1, drive_folder);
       for (size_t i = 0; i < folders; ++i) (relative += '/') += parts[i];
       folder.reset(OpenBeneath(root->fd.get(), relative.c_str(), O_PATH | O_DIRECTORY));
       return folder.valid();
     };
-    if (open_folders(path.parts)) {
+    given_folders.assign(1, drive_folder);
+    for (size_t i = 0; i < folders; ++i) (given_folders += '\\') += path.parts[i];
+    std::vector<std::string> known;
+    if (root->spellings.Find(given_folders, &known) && known.size() == folders &&
+        open_folders(known)) {
+      on_disk = std::move(known);
+    } else if (open_folders(path.parts)) {
       on_disk.assign(path.parts.begin(), path.parts.begin() + folders);
-    } else {
-      given_folders.assign(1, drive_folder);
-      for (size_t i = 0; i < folders; ++i) (given_folders += '\\') += path.parts[i];
-      std::vector<std::string> known;
-      if (root->spellings.Find(given_folders, &known) && known.size() == folders &&
-          open_folders(known))
-        on_disk = std::move(known);
     }
   }
   if (!folder.valid()) {

@@ -1,9 +1,10 @@
 // CopyFileA.
 //
-// The copy is written under a temporary name in the target's folder and renamed into place
-// only when it is complete, so a failure, a full disk or a thread stopped between blocks
-// never leaves a partial target. The temporary name holds a ':' , which no Windows name can,
-// so no w98 listing ever shows it and no DOS path can name it.
+// The copy is written as an unnamed file of the target's folder and linked into place only
+// when it is complete, so a failure, a full disk or a thread stopped between blocks never
+// leaves a partial target. Where a temporary name is needed (a replaced target, a hive copy, a
+// host file system without unnamed files) it holds a ':', which no Windows name can, so no w98
+// listing ever shows it and no DOS path can name it.
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/stat.h>
@@ -11,6 +12,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <string>
 
 #include "core/api.h"
@@ -31,23 +33,85 @@ std::string TemporaryName() {
   return ".w98-copy:" + std::to_string(::getpid()) + "." + std::to_string(++counter);
 }
 
-// Removes the temporary file unless the copy was committed (also while a stopped thread
+// The copy being written, where no listing sees it until Publish gives it the target's name:
+// an unnamed file of the target's folder (O_TMPFILE), or, where the host file system has no
+// unnamed files, a temporary name there. Removed unless published (also while a stopped thread
 // unwinds through the copy).
-class TemporaryFile {
+class PendingCopy {
  public:
-  TemporaryFile(int folder_fd, std::string name) : folder_fd_(folder_fd), name_(std::move(name)) {}
-  ~TemporaryFile() {
-    if (!committed_) ::unlinkat(folder_fd_, name_.c_str(), 0);
+  explicit PendingCopy(int folder_fd) : folder_fd_(folder_fd) {}
+  ~PendingCopy() {
+    if (!published_ && !temp_name_.empty()) ::unlinkat(folder_fd_, temp_name_.c_str(), 0);
   }
-  TemporaryFile(const TemporaryFile&) = delete;
-  TemporaryFile& operator=(const TemporaryFile&) = delete;
-  const std::string& name() const { return name_; }
-  void Commit() { committed_ = true; }
+  PendingCopy(const PendingCopy&) = delete;
+  PendingCopy& operator=(const PendingCopy&) = delete;
+
+  // Opens the file for writing. Returns ERROR_SUCCESS or a Win32 error.
+  DWORD Open() {
+    fd_.reset(::openat(folder_fd_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0644));
+    if (fd_.valid()) return ERROR_SUCCESS;
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
+      return Win32ErrorFromErrno(errno);
+    return OpenNamed();
+  }
+  // Adopts a file another writer made under a temporary name in the folder.
+  void AdoptNamed(std::string name) { temp_name_ = std::move(name); }
+
+  int fd() const { return fd_.get(); }
+  // The copy's time of last write and DOS attributes.
+  DWORD SetMetadata(DWORD attributes, const timespec& mtime) {
+    const timespec times[2] = {{0, UTIME_OMIT}, mtime};
+    if (fd_.valid()) {
+      if (::futimens(fd_.get(), times) != 0) return Win32ErrorFromErrno(errno);
+      return WriteDosAttributesOfFd(fd_.get(), attributes);
+    }
+    if (::utimensat(folder_fd_, temp_name_.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0)
+      return Win32ErrorFromErrno(errno);
+    return WriteDosAttributes(folder_fd_, temp_name_.c_str(), attributes);
+  }
+  // Gives the finished copy the name `leaf`. With `replace` false a file of that name is
+  // ERROR_FILE_EXISTS and stays as it is; with `replace` true it is replaced in one step.
+  DWORD Publish(const std::string& leaf, bool replace) {
+    if (temp_name_.empty()) {
+      // An unnamed file gets its name by a link, which never replaces: a replacing copy is
+      // linked under a temporary name first and renamed over the target below.
+      char proc[64];
+      std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", fd_.get());
+      const std::string name = replace ? TemporaryName() : leaf;
+      if (::linkat(AT_FDCWD, proc, folder_fd_, name.c_str(), AT_SYMLINK_FOLLOW) != 0)
+        return errno == EEXIST ? ERROR_FILE_EXISTS : Win32ErrorFromErrno(errno);
+      if (!replace) return Published();
+      temp_name_ = name;
+    }
+    if (replace) {
+      if (::renameat(folder_fd_, temp_name_.c_str(), folder_fd_, leaf.c_str()) != 0)
+        return Win32ErrorFromErrno(errno);
+    } else if (::renameat2(folder_fd_, temp_name_.c_str(), folder_fd_, leaf.c_str(),
+                           RENAME_NOREPLACE) != 0) {
+      return errno == EEXIST ? ERROR_FILE_EXISTS : Win32ErrorFromErrno(errno);
+    }
+    return Published();
+  }
 
  private:
+  DWORD OpenNamed() {
+    temp_name_ = TemporaryName();
+    fd_.reset(::openat(folder_fd_, temp_name_.c_str(),
+                       O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
+    if (fd_.valid()) return ERROR_SUCCESS;
+    const DWORD error = Win32ErrorFromErrno(errno);
+    temp_name_.clear();
+    return error;
+  }
+  DWORD Published() {
+    published_ = true;
+    return ERROR_SUCCESS;
+  }
+
   int folder_fd_;
-  std::string name_;
-  bool committed_ = false;
+  UniqueFd fd_;
+  std::string temp_name_;  // empty while the file has no name
+  bool published_ = false;
 };
 
 // Copies the bytes of `in` to `out` block by block; between blocks the calling thread may be
@@ -104,11 +168,19 @@ class CopyCharge {
   bool kept_ = false;
 };
 
-DWORD SetCopyMetadata(int folder_fd, const char* name, DWORD attributes, const timespec& mtime) {
-  const timespec times[2] = {{0, UTIME_OMIT}, mtime};
-  if (::utimensat(folder_fd, name, times, AT_SYMLINK_NOFOLLOW) != 0)
-    return Win32ErrorFromErrno(errno);
-  return WriteDosAttributes(folder_fd, name, attributes);
+// Copies the bytes of the open source `in` into `copy`, charging the drive for them.
+// `source_st` receives the source's status as read.
+DWORD CopyPlainFile(int in, PendingCopy& copy, CopyCharge& charge, std::int64_t replaced,
+                    struct stat& source_st, struct stat& copy_st) {
+  if (::fstat(in, &source_st) != 0 || !S_ISREG(source_st.st_mode)) return ERROR_ACCESS_DENIED;
+  DWORD error = charge.SetTotal(static_cast<std::int64_t>(source_st.st_size) - replaced);
+  if (error != ERROR_SUCCESS) return error;
+  error = copy.Open();
+  if (error != ERROR_SUCCESS) return error;
+  error = CopyBlocks(in, copy.fd());
+  if (error != ERROR_SUCCESS) return error;
+  if (::fstat(copy.fd(), &copy_st) != 0) return Win32ErrorFromErrno(errno);
+  return ERROR_SUCCESS;
 }
 
 DWORD CopyFileImpl(LPCSTR existing, LPCSTR target, BOOL fail_if_exists) {
@@ -139,48 +211,52 @@ DWORD CopyFileImpl(LPCSTR existing, LPCSTR target, BOOL fail_if_exists) {
   // The drive is charged what the copy adds: its size less what the replaced file held.
   const std::int64_t replaced = to.exists ? static_cast<std::int64_t>(to.st.st_size) : 0;
   CopyCharge charge(to.drive);
-  TemporaryFile temp(to.folder.get(), TemporaryName());
-  bool hive_copied = false;
-  DWORD hive_error = ERROR_SUCCESS;
-  if (CopyHiveConsistently(from.host, to.host.parent_path() / temp.name(), &hive_error)) {
-    if (hive_error != ERROR_SUCCESS) return hive_error;
-    hive_copied = true;
-  }
+  PendingCopy copy(to.folder.get());
   struct stat source_st = from.st;
   struct stat copy_st {};
-  if (hive_copied) {
-    if (::fstatat(to.folder.get(), temp.name().c_str(), &copy_st, AT_SYMLINK_NOFOLLOW) != 0)
-      return Win32ErrorFromErrno(errno);
-  } else {
-    UniqueFd in(::openat(from.folder.get(), from.leaf.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+
+  // A database file (a hive, perhaps written by another process right now) is copied by the
+  // registry storage as of one moment; any other file byte for byte. A hive this process has
+  // open is never opened with a plain descriptor here.
+  UniqueFd in;
+  bool plain = !HiveFileInUse(from.st);
+  if (plain) {
+    in.reset(::openat(from.folder.get(), from.leaf.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
     if (!in.valid()) return Win32ErrorFromErrno(errno);
-    if (::fstat(in.get(), &source_st) != 0 || !S_ISREG(source_st.st_mode))
-      return ERROR_ACCESS_DENIED;
-    error = charge.SetTotal(static_cast<std::int64_t>(source_st.st_size) - replaced);
+    if (HasDatabaseHeader(in.get())) {
+      in.reset();
+      plain = false;
+    }
+  }
+  if (!plain) {
+    const std::string temp = TemporaryName();
+    DWORD hive_error = ERROR_SUCCESS;
+    if (CopyHiveConsistently(from.host, to.host.parent_path() / temp, &hive_error)) {
+      if (hive_error != ERROR_SUCCESS) return hive_error;
+      copy.AdoptNamed(temp);
+      if (::fstatat(to.folder.get(), temp.c_str(), &copy_st, AT_SYMLINK_NOFOLLOW) != 0)
+        return Win32ErrorFromErrno(errno);
+    } else {
+      // Not a database after all: its bytes are the copy.
+      in.reset(::openat(from.folder.get(), from.leaf.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+      if (!in.valid()) return Win32ErrorFromErrno(errno);
+      plain = true;
+    }
+  }
+  if (plain) {
+    error = CopyPlainFile(in.get(), copy, charge, replaced, source_st, copy_st);
     if (error != ERROR_SUCCESS) return error;
-    UniqueFd out(::openat(to.folder.get(), temp.name().c_str(),
-                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
-    if (!out.valid()) return Win32ErrorFromErrno(errno);
-    error = CopyBlocks(in.get(), out.get());
-    if (error != ERROR_SUCCESS) return error;
-    if (::fstat(out.get(), &copy_st) != 0) return Win32ErrorFromErrno(errno);
   }
   // The source may have grown or shrunk while it was read.
   error = charge.SetTotal(static_cast<std::int64_t>(copy_st.st_size) - replaced);
   if (error != ERROR_SUCCESS) return error;
   if (injected != ERROR_SUCCESS) return injected;
-  error = SetCopyMetadata(to.folder.get(), temp.name().c_str(), attributes, source_st.st_mtim);
+  error = copy.SetMetadata(attributes, source_st.st_mtim);
   if (error != ERROR_SUCCESS) return error;
 
-  if (to.exists) {
-    BeforeHiveReplaced(to.host);
-    if (::renameat(to.folder.get(), temp.name().c_str(), to.folder.get(), to.leaf.c_str()) != 0)
-      return Win32ErrorFromErrno(errno);
-  } else if (::renameat2(to.folder.get(), temp.name().c_str(), to.folder.get(), to.leaf.c_str(),
-                         RENAME_NOREPLACE) != 0) {
-    return errno == EEXIST ? ERROR_FILE_EXISTS : Win32ErrorFromErrno(errno);
-  }
-  temp.Commit();
+  if (to.exists) BeforeHiveReplaced(to.host);
+  error = copy.Publish(to.leaf, to.exists);
+  if (error != ERROR_SUCCESS) return error;
   charge.Keep();
   return ERROR_SUCCESS;
 }

@@ -185,7 +185,9 @@ LONG HiveFile::Open(const std::filesystem::path& file, std::unique_ptr<HiveFile>
   if (rc != SQLITE_OK) return MapError(rc);
   sqlite3_extended_result_codes(hive->db_, 1);
   sqlite3_busy_timeout(hive->db_, kBusyTimeoutMs);
-  if (LONG err = hive->Exec("PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL;")) return err;
+  // A commit empties its journal rather than deleting it: no directory change per commit, and
+  // no stream of deleted files for the file system to step over when files are created nearby.
+  if (LONG err = hive->Exec("PRAGMA journal_mode=TRUNCATE; PRAGMA synchronous=FULL;")) return err;
 
   // A file of ours carries our application id; an empty file becomes a hive; anything else
   // is left alone.

@@ -16,8 +16,15 @@ namespace w98::internal {
 namespace {
 
 // A change is committed this long after it was made (plus the commit's own time), which keeps
-// what a killed process can lose, and what other processes wait for, under about 100 ms.
+// what a killed process can lose, and what other processes wait for, under about 100 ms while
+// commits are quick.
 constexpr std::int64_t kWriteBehindNs = 40'000'000;
+// Under a stream of writes that makes commits slow (thousands of values a second), the next
+// commit waits this many times as long as the last one took, so that committing takes at most
+// a quarter of the time: a commit costs about as much for a few hundred changed values as for
+// thousands scattered over the same pages, and committing every 40 ms would rewrite the same
+// pages over and over. What other processes wait for grows with it then.
+constexpr std::int64_t kCommitSpacing = 3;
 // After a failed commit (disk full, a file that went away) the flusher waits this long.
 constexpr std::int64_t kRetryNs = 1'000'000'000;
 
@@ -76,6 +83,7 @@ std::vector<std::shared_ptr<Hive>> Live(HiveSet& set) {
 
 void FlusherLoop(HiveSet* set) {
   std::int64_t retry_at = 0;
+  std::int64_t spaced_until = 0;  // no commit before this time after a slow one
   for (;;) {
     const std::int64_t now = MonotonicNs();
     std::int64_t next_due = 0;
@@ -85,7 +93,7 @@ void FlusherLoop(HiveSet* set) {
       for (auto& hive : Live(*set)) {
         const std::int64_t since = hive->PendingSince();
         if (since == 0 || hive->Held()) continue;
-        const std::int64_t at = std::max(since + kWriteBehindNs, retry_at);
+        const std::int64_t at = std::max({since + kWriteBehindNs, retry_at, spaced_until});
         if (at <= now) {
           due.push_back(hive);
         } else if (next_due == 0 || at < next_due) {
@@ -95,8 +103,11 @@ void FlusherLoop(HiveSet* set) {
     }
     if (!due.empty()) {
       bool failed = false;
+      const std::int64_t started = MonotonicNs();
       for (auto& hive : due) failed |= hive->Commit() != ERROR_SUCCESS;
-      retry_at = failed ? MonotonicNs() + kRetryNs : 0;
+      const std::int64_t ended = MonotonicNs();
+      retry_at = failed ? ended + kRetryNs : 0;
+      spaced_until = ended + kCommitSpacing * (ended - started);
       continue;
     }
     std::unique_lock<std::mutex> lock(set->wake_mutex);

@@ -30,10 +30,9 @@ std::set<std::pair<dev_t, ino_t>> g_copying;
 bool LooksLikeDatabase(const std::filesystem::path& file) {
   const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
-  char header[16] = {};
-  const ssize_t n = ::pread(fd, header, sizeof header, 0);
+  const bool database = HasDatabaseHeader(fd);
   ::close(fd);
-  return n == sizeof header && std::memcmp(header, "SQLite format 3", 16) == 0;
+  return database;
 }
 
 std::shared_ptr<Hive> LiveHiveOf(const struct stat& st) {
@@ -49,6 +48,18 @@ std::filesystem::path TempBeside(const std::filesystem::path& target) {
 }
 
 }  // namespace
+
+bool HasDatabaseHeader(int fd) {
+  char header[16] = {};
+  const ssize_t n = ::pread(fd, header, sizeof header, 0);
+  return n == sizeof header && std::memcmp(header, "SQLite format 3", 16) == 0;
+}
+
+bool HiveFileInUse(const struct stat& st) {
+  if (LiveHiveOf(st)) return true;
+  std::lock_guard<std::mutex> lock(g_copying_mutex);
+  return g_copying.count(std::make_pair(st.st_dev, st.st_ino)) != 0;
+}
 
 bool IsRegistryHelperFile(std::string_view name) {
   for (std::string_view suffix : kHelperSuffixes)
@@ -122,7 +133,8 @@ void BeforeHiveReplaced(const std::filesystem::path& target) {
   const std::filesystem::path journal = target.string() + "-journal";
   struct stat js {};
   if (::stat(journal.c_str(), &js) != 0) return;
-  if (exists) RecoverDatabaseFile(target);
+  // An empty journal is what every commit leaves: there is nothing in it to roll back.
+  if (exists && js.st_size > 0) RecoverDatabaseFile(target);
   ::unlink(journal.c_str());
 }
 

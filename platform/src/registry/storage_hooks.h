@@ -2,6 +2,8 @@
 #ifndef W98_SRC_REGISTRY_STORAGE_HOOKS_H
 #define W98_SRC_REGISTRY_STORAGE_HOOKS_H
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <string_view>
 
@@ -13,8 +15,17 @@ namespace w98::internal {
 // storage keeps beside a hive; such files are never listed and cannot be opened through w98.
 bool IsRegistryHelperFile(std::string_view name);
 
-// CopyFileA asks this first for every source. When `source` is a hive that may be open, the
-// storage writes a complete, openable copy of it as of one moment to `target` (a new host
+// True when the file of `st` is a hive that this process has open, or one that it is copying
+// right now: such a file must not be opened with a plain descriptor (closing that descriptor
+// would drop the locks SQLite holds on it), so CopyFileA hands it to CopyHiveConsistently.
+bool HiveFileInUse(const struct stat& st);
+
+// True when the open file `fd` begins as an SQLite database does: it may be a hive that another
+// process writes, so CopyFileA hands it to CopyHiveConsistently instead of copying its bytes.
+bool HasDatabaseHeader(int fd);
+
+// CopyFileA asks this for every source that may be a hive. When `source` is a hive that may be
+// open, the storage writes a complete, openable copy of it as of one moment to `target` (a new host
 // file), sets *error (ERROR_SUCCESS on success) and returns true; otherwise returns false and
 // the caller copies the bytes itself.
 bool CopyHiveConsistently(const std::filesystem::path& source, const std::filesystem::path& target,

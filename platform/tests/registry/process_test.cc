@@ -341,10 +341,18 @@ TEST_F(ProcessTest, AnOlderHiveCopiedBackIsWhatProgramsSee) {
   EXPECT_EQ(values["a"], 1u);
   EXPECT_EQ(values.count("b"), 0u);
   EXPECT_EQ(values.count("c0"), 1u);
-  // CopyFileA, as a restore runs it, brings the saved hive back over the open one.
+  // CopyFileA, as a restore runs it, brings the saved hive back over the open one. The journal
+  // that the commits leave beside it is empty (nothing to roll back) and goes with the old file.
   write("a", 5);
   write("d", 6);
+  w98::internal::FlushAllHives();
+  const std::string journal = UserDat().string() + "-journal";
+  std::error_code no_journal;
+  const auto journal_size = std::filesystem::file_size(journal, no_journal);
+  EXPECT_TRUE(no_journal || journal_size == 0)
+      << "a committed hive left " << journal_size << " bytes to roll back";
   ASSERT_TRUE(CopyFileA("C:\\saved.dat", "C:\\WINDOWS\\USER.DAT", FALSE)) << GetLastError();
+  EXPECT_FALSE(std::filesystem::exists(journal));
   EXPECT_TRUE(ReadDword("Software\\Restore", "a", &v));
   EXPECT_EQ(v, 1u);
   EXPECT_FALSE(ReadDword("Software\\Restore", "d", &v));

@@ -47,7 +47,7 @@ class CopyStopTest : public ::testing::Test {
     ::close(fd);
   }
 
-  // Host entries of C:\OUT (the copy's temporary file appears there first).
+  // Host entries of C:\OUT (the copy appears there only when complete).
   std::vector<std::string> OutEntries() {
     std::vector<std::string> names;
     if (DIR* dir = ::opendir(machine_.OnC("OUT").c_str())) {
@@ -59,8 +59,10 @@ class CopyStopTest : public ::testing::Test {
     return names;
   }
 
+  // The bytes in C:\OUT, the copy being written included.
   off_t OutBytes() {
     off_t total = 0;
+    for (off_t size : w98::testing::UnnamedFilesBeingWritten(machine_.OnC("OUT"))) total += size;
     for (const auto& name : OutEntries()) {
       struct stat st {};
       if (::stat(machine_.OnC("OUT/" + name).c_str(), &st) == 0) total += st.st_size;
@@ -71,7 +73,8 @@ class CopyStopTest : public ::testing::Test {
   // Starts the copier and returns once its copy is under way (false if it finished first).
   bool StartCaughtInCopy(Copier& copier, HANDLE* thread, DWORD* id = nullptr) {
     *thread = CreateThread(nullptr, 0, Copier::Run, &copier, 0, id);
-    while (OutEntries().empty() && !copier.returned) {
+    while (w98::testing::UnnamedFilesBeingWritten(machine_.OnC("OUT")).empty() &&
+           OutEntries().empty() && !copier.returned) {
     }
     return !copier.returned && OutBytes() < kSourceSize;
   }
@@ -122,6 +125,8 @@ TEST_F(CopyStopTest, TerminatedWorkerStopsBetweenBlocksAndLeavesNoTarget) {
   EXPECT_EQ(code, 1006u);
   EXPECT_FALSE(copier.returned) << "the worker ran code after CopyFileA";
   EXPECT_TRUE(OutEntries().empty()) << "a partial target or temporary file was left";
+  EXPECT_TRUE(w98::testing::UnnamedFilesBeingWritten(machine_.OnC("OUT")).empty())
+      << "the partial copy is still open";
   CloseHandle(thread);
 }
 
