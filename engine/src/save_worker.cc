@@ -1,10 +1,13 @@
 #include "save_worker.h"
 
+#include <deque>
 #include <exception>
 #include <optional>
+#include <unordered_set>
 #include <vector>
 
 #include "catalogue.h"
+#include "copy_thread.h"
 #include "file_facts.h"
 #include "registry_editor.h"
 #include "release.h"
@@ -71,6 +74,7 @@ class SaveRun {
     // Held open for the sections of every file below it.
     references_.emplace(cat::kReferences);
     CreateWorkFiles();
+    copier_.Start(job_.copy_control);
     for (const std::string& pattern : patterns_) SavePattern(pattern);
     Finish();
     return SS_SAVE_DONE;
@@ -145,7 +149,10 @@ class SaveRun {
     FindHandle find(FindFirstFileA(pattern.c_str(), &found));
     if (!find.ok()) {
       if (EqualsNoCase(pattern, "c:\\config.sys")) config_missing_ = true;
-      if (EqualsNoCase(pattern, "c:\\autoexec.bat")) WriteTo(win_, texts::WinDeleteAutoexec());
+      if (EqualsNoCase(pattern, "c:\\autoexec.bat")) {
+        SettleAll();  // the line follows the restore blocks of the files before it
+        WriteTo(win_, texts::WinDeleteAutoexec());
+      }
       return;
     }
     const std::string folder = PatternFolder(pattern);
@@ -169,6 +176,9 @@ class SaveRun {
       ++count;
       Require(list.WriteInt(cat::kFileCount, count));
     }
+    // A version whose copy is under way is known only once the copy is made: a failed copy
+    // leaves the file to be stored anew.
+    while (copying_keys_.count(facts.key) != 0) SettleFront();
     Section entry(*references_, facts.key);
     const int references = entry.ReadInt(cat::kRefCount, 0);
     if (!copy_folder_ready_) {
@@ -180,6 +190,7 @@ class SaveRun {
       ShareVersion(facts, version, references, entry);
     else
       StoreVersion(found, facts, version, entry);
+    while (!deferred_.empty() && (!deferred_.front().copying || copier_.Ready())) SettleFront();
   }
 
   // The version is stored already: the new snapshot takes a reference to it.
@@ -188,7 +199,7 @@ class SaveRun {
     const std::string stored = entry.ReadText(cat::kStorePath) + entry.ReadText(cat::kAlias);
     const std::string original =
         entry.ReadText(cat::kOriginalPath) + entry.ReadText(cat::kOriginalFileName);
-    AppendRestoreLines(facts, version, original, stored);
+    deferred_.push_back({facts, version, original, stored, false, 0});
     // The new name first, then the count that includes it.
     Require(entry.WriteText(NumberedName(cat::kRefControlFile, references + 1), job_.name));
     Require(entry.WriteInt(cat::kRefCount, references + 1));
@@ -218,24 +229,47 @@ class SaveRun {
       Require(entry.WriteText(cat::kVersion, version));
       entry.Close();
     }
+    // The copy is made by the copier; what follows it in the catalogue and the work files is
+    // done, in the order of the files, once it is made.
+    while (copier_.Full()) SettleFront();
     const std::string copy = copy_folder_ + "\\" + alias;
-    if (!CopyFileA(facts.path.c_str(), copy.c_str(), TRUE)) {
+    copier_.Push({facts.path, copy, FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN});
+    copying_keys_.insert(facts.key);
+    deferred_.push_back({facts, version, facts.path, copy, true, found.nFileSizeLow});
+  }
+
+  // Finishes the oldest file whose restore lines are not written yet: a shared version's lines,
+  // or, once its copy is made, a stored version's lines, backup.log line and Index entry.
+  void SettleFront() {
+    const Deferred item = std::move(deferred_.front());
+    deferred_.pop_front();
+    if (!item.copying) {
+      AppendRestoreLines(item.facts, item.version, item.original, item.stored);
+      return;
+    }
+    const DWORD result = copier_.Take();
+    copying_keys_.erase(item.facts.key);
+    if (result == ERROR_OPERATION_ABORTED) throw Failure{SS_SAVE_FAILED};
+    if (result != ERROR_SUCCESS) {
       // The file stays listed in the snapshot, without a version in the reference table.
-      Require(DeleteSection(cat::kReferences, facts.key));
-      WriteTo(log_, texts::BackupLogCopyError(facts.path, copy_folder_));
+      Require(DeleteSection(cat::kReferences, item.facts.key));
+      WriteTo(log_, texts::BackupLogCopyError(item.facts.path, copy_folder_));
       ULARGE_INTEGER available{};
       if (GetDiskFreeSpaceExA(copy_folder_.c_str(), &available, nullptr, nullptr) &&
-          available.HighPart == 0 && available.LowPart < found.nFileSizeLow)
+          available.HighPart == 0 && available.LowPart < item.size)
         throw Failure{SS_SAVE_DISK_FULL};
       return;
     }
-    SetFileAttributesA(copy.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
-    AppendRestoreLines(facts, version, facts.path, copy);
-    WriteTo(log_, texts::BackupLogCopied(facts.path, copy_folder_));
+    AppendRestoreLines(item.facts, item.version, item.facts.path, item.stored);
+    WriteTo(log_, texts::BackupLogCopied(item.facts.path, copy_folder_));
     Section index(*references_, cat::kIndex);
     const int count = index.ReadInt(cat::kIndexCount, 0) + 1;
-    Require(index.WriteText(NumberedName(cat::kKey, count), facts.key));
+    Require(index.WriteText(NumberedName(cat::kKey, count), item.facts.key));
     Require(index.WriteInt(cat::kIndexCount, count));
+  }
+
+  void SettleAll() {
+    while (!deferred_.empty()) SettleFront();
   }
 
   // The first sequence number from the counter on whose alias no file exists in the copy
@@ -267,6 +301,7 @@ class SaveRun {
   }
 
   void Finish() {
+    SettleAll();
     FlushTo(log_);
     log_.Close();
     WriteTo(boot_, texts::BootClosing(folders_, config_missing_));
@@ -337,6 +372,16 @@ class SaveRun {
     return file.last_error() == ERROR_DISK_FULL ? SS_SAVE_DISK_FULL : SS_SAVE_FAILED;
   }
 
+  // A file whose restore lines wait for its copy, or for the copies of the files before it.
+  struct Deferred {
+    FileFacts facts;
+    std::string version;
+    std::string original;  // the file's path, as its restore lines name it
+    std::string stored;    // its stored copy's path
+    bool copying;          // a copy of it was handed to the copier
+    DWORD size;            // its size (low part), for telling a full disk
+  };
+
   const SaveJob& job_;
   const texts::Folders folders_;
   const std::string copy_folder_;
@@ -353,6 +398,11 @@ class SaveRun {
   TextFile win_{TextFile::Writes::kBuffered};   // "tempwin"
   TextFile dos_{TextFile::Writes::kBuffered};   // "tempdosboot"
   TextFile log_{TextFile::Writes::kBuffered};   // "backup.log"
+  std::deque<Deferred> deferred_;               // in the order of the files
+  std::unordered_set<std::string> copying_keys_;
+  // Declared last, so that it goes first: the copier has ended before anything else of the
+  // run goes away.
+  CopyThread copier_;
 };
 
 }  // namespace

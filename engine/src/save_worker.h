@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "copy_thread.h"
+
 #include <w98/windows.h>
 
 namespace snapshot {
@@ -17,6 +19,9 @@ struct SaveJob {
   std::string comments;
   HWND window = nullptr;
   LONG mode = 0;  // -2: yield the time slice before every file
+  // Hands the save's copier thread to the engine, which then suspends, resumes and stops it
+  // with the save thread.
+  CopyThread::Control copy_control;
 };
 
 // Runs one save on the calling worker thread while holding "SaveMutex" and the catalogue lock:

@@ -124,6 +124,11 @@ void SnapshotEngine::EndWorker(WorkerKind kind, DWORD thread_id) {
   if (own != nullptr) CloseHandle(own);
 }
 
+void SnapshotEngine::SetHelper(WorkerKind kind, HANDLE helper) {
+  std::lock_guard<std::mutex> lock(slots_mutex_);
+  Slot(kind).helper = helper;
+}
+
 LONG SnapshotEngine::Init(const char* store_directory) {
   store_dir_ = store_directory != nullptr ? store_directory : "";
   char windows[kPathBuffer] = {};
@@ -145,9 +150,11 @@ LONG SnapshotEngine::SaveSSImage(HWND window, const char* name, const char* comm
   save_comments_ = comments != nullptr ? comments : "";
   save_window_ = window;
   save_mode_ = mode;
-  auto* start = new WorkerStart<SaveJob>{
-      this,
-      {windows_dir_, store_dir_, boot_dir_, save_name_, save_comments_, save_window_, save_mode_}};
+  CopyThread::Control copy_control{[this](HANDLE copier) { SetHelper(WorkerKind::kSave, copier); },
+                                   [this] { SetHelper(WorkerKind::kSave, nullptr); }};
+  auto* start = new WorkerStart<SaveJob>{this,
+                                         {windows_dir_, store_dir_, boot_dir_, save_name_,
+                                          save_comments_, save_window_, save_mode_, copy_control}};
   const LONG status = StartWorker(WorkerKind::kSave, SaveThread, start, THREAD_PRIORITY_NORMAL);
   if (status != SS_OK) delete start;
   return status;
@@ -186,16 +193,18 @@ LONG SnapshotEngine::SetSSState(LONG state) {
   std::lock_guard<std::mutex> lock(slots_mutex_);
   bool acted = false;
   bool failed = false;
+  const auto control = [state](HANDLE thread) {
+    if (state == SS_STATE_PAUSE) return SuspendThread(thread) != 0xFFFFFFFF;
+    if (state == SS_STATE_CONTINUE) return ResumeThread(thread) != 0xFFFFFFFF;
+    return TerminateThread(thread, SS_WORKER_STOPPED) != FALSE;
+  };
   for (WorkerSlot* slot : {&save_, &delete_, &fix_dates_}) {
     if (slot->thread == nullptr) continue;
     acted = true;
-    // Only the last call made decides the answer.
-    if (state == SS_STATE_PAUSE)
-      failed = SuspendThread(slot->thread) == 0xFFFFFFFF;
-    else if (state == SS_STATE_CONTINUE)
-      failed = ResumeThread(slot->thread) == 0xFFFFFFFF;
-    else
-      failed = TerminateThread(slot->thread, SS_WORKER_STOPPED) == FALSE;
+    // The helper first, so that a stopped worker never waits for a helper still at work; only
+    // the worker's own answer counts (the last call made decides it).
+    if (slot->helper != nullptr) control(slot->helper);
+    failed = !control(slot->thread);
   }
   return acted && failed ? SS_THREAD_CONTROL_FAILED : SS_OK;
 }

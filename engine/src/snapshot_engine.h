@@ -47,7 +47,11 @@ class SnapshotEngine {
   struct WorkerSlot {
     HANDLE thread = nullptr;
     DWORD id = 0;
+    HANDLE helper = nullptr;  // a thread working for the worker, controlled with it
   };
+
+  // Sets (or, with nullptr, clears) the helper thread of a worker's slot.
+  void SetHelper(WorkerKind kind, HANDLE helper);
 
   WorkerSlot& Slot(WorkerKind kind);
   // Creates `routine` suspended with `parameter`, fills the slot, sets the priority and resumes

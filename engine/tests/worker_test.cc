@@ -79,8 +79,10 @@ TEST_F(WorkerTest, PauseCountsSuspensionsAndContinueResumes) {
   EXPECT_EQ(SS_OK, SetSSState(SS_STATE_PAUSE));
   std::this_thread::sleep_for(100ms);
   const LONG paused_at = save.Files();
+  const size_t copies_at = machine_.StoredCopies().size();
   std::this_thread::sleep_for(300ms);
   EXPECT_EQ(paused_at, save.Files()) << "a paused save went on";
+  EXPECT_EQ(copies_at, machine_.StoredCopies().size()) << "a paused save went on copying";
 
   // Suspended twice, continued once: still suspended.
   EXPECT_EQ(SS_OK, SetSSState(SS_STATE_CONTINUE));
@@ -100,6 +102,10 @@ TEST_F(WorkerTest, AStoppedSaveIsReportedAndCleanedUp) {
     ASSERT_TRUE(save.WaitForFiles(20));
     EXPECT_EQ(SS_OK, SetSSState(SS_STATE_STOP));
     EXPECT_EQ(DWORD(0), save.Completion(1500ms)) << "a stopped save sent its completion";
+    // Its copies stopped with it.
+    const size_t copies = machine_.StoredCopies().size();
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(copies, machine_.StoredCopies().size()) << "a copy was made after the stop";
   }
   EXPECT_EQ(1, Int("snapshot.ini", "LastOp", "DoSave"));
   EXPECT_EQ(kName, Text("snapshot.ini", "LastOp", "saveimage"));

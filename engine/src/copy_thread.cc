@@ -1,0 +1,132 @@
+#include "copy_thread.h"
+
+#include <chrono>
+#include <utility>
+
+namespace snapshot {
+namespace {
+
+// How often a waiting thread also asks w98 whether the copier has ended: a copier stopped
+// before its routine ran never marks itself ended.
+constexpr auto kEndCheck = std::chrono::milliseconds(20);
+
+}  // namespace
+
+// Marks the copier ended when its routine returns or unwinds (a stopped thread unwinds).
+class CopyThreadEndMark {
+ public:
+  CopyThreadEndMark(std::mutex& mutex, std::condition_variable& changed, bool& ended)
+      : mutex_(mutex), changed_(changed), ended_(ended) {}
+  ~CopyThreadEndMark() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ended_ = true;
+    changed_.notify_all();
+  }
+  CopyThreadEndMark(const CopyThreadEndMark&) = delete;
+  CopyThreadEndMark& operator=(const CopyThreadEndMark&) = delete;
+
+ private:
+  std::mutex& mutex_;
+  std::condition_variable& changed_;
+  bool& ended_;
+};
+
+DWORD CopyThread::MakeCopy(const Job& job) {
+  if (!CopyFileA(job.source.c_str(), job.target.c_str(), TRUE)) {
+    const DWORD error = GetLastError();
+    return error != ERROR_SUCCESS ? error : ERROR_GEN_FAILURE;
+  }
+  SetFileAttributesA(job.target.c_str(), job.attributes);
+  return ERROR_SUCCESS;
+}
+
+DWORD WINAPI CopyThread::Run(LPVOID parameter) {
+  State& state = *static_cast<State*>(parameter);
+  CopyThreadEndMark mark(state.mutex, state.changed, state.ended);
+  for (;;) {
+    Job job;
+    {
+      std::unique_lock<std::mutex> lock(state.mutex);
+      state.changed.wait(lock, [&] { return state.stop || !state.jobs.empty(); });
+      if (state.stop) return 0;
+      job = std::move(state.jobs.front());
+      state.jobs.pop_front();
+    }
+    const DWORD result = MakeCopy(job);
+    std::lock_guard<std::mutex> lock(state.mutex);
+    state.results.push_back(result);
+    state.changed.notify_all();
+  }
+}
+
+void CopyThread::Start(const Control& control) {
+  // The state outlives the copier: the destructor waits for the copier's end.
+  thread_ = CreateThread(nullptr, 0, Run, state_.get(), CREATE_SUSPENDED, nullptr);
+  if (thread_ == nullptr) return;
+  control_ = control;
+  if (control_.attach) control_.attach(thread_);
+  ResumeThread(thread_);
+}
+
+bool CopyThread::Full() const {
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  return state_->outstanding >= kDepth;
+}
+
+bool CopyThread::Ready() const {
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  return !state_->results.empty();
+}
+
+void CopyThread::Push(Job job) {
+  if (thread_ == nullptr) {
+    const DWORD result = MakeCopy(job);
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    state_->results.push_back(result);
+    ++state_->outstanding;
+    return;
+  }
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  state_->jobs.push_back(std::move(job));
+  ++state_->outstanding;
+  state_->changed.notify_all();
+}
+
+bool CopyThread::WaitUntil(std::unique_lock<std::mutex>& lock, const std::function<bool()>& done) {
+  while (!done()) {
+    if (state_->ended) return false;
+    if (state_->changed.wait_for(lock, kEndCheck, done)) break;
+    if (thread_ != nullptr) {
+      DWORD code = 0;
+      if (GetExitCodeThread(thread_, &code) && code != STILL_ACTIVE) state_->ended = true;
+    }
+  }
+  return true;
+}
+
+DWORD CopyThread::Take() {
+  std::unique_lock<std::mutex> lock(state_->mutex);
+  if (WaitUntil(lock, [&] { return !state_->results.empty(); })) {
+    const DWORD result = state_->results.front();
+    state_->results.pop_front();
+    --state_->outstanding;
+    return result;
+  }
+  lock.unlock();
+  Sleep(0);
+  return ERROR_OPERATION_ABORTED;
+}
+
+CopyThread::~CopyThread() {
+  if (thread_ == nullptr) return;
+  {
+    std::unique_lock<std::mutex> lock(state_->mutex);
+    state_->stop = true;
+    state_->changed.notify_all();
+    WaitUntil(lock, [&] { return state_->ended; });
+  }
+  if (control_.detach) control_.detach();
+  CloseHandle(thread_);
+}
+
+}  // namespace snapshot
