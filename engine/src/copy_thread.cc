@@ -47,7 +47,9 @@ DWORD WINAPI CopyThread::Run(LPVOID parameter) {
     Job job;
     {
       std::unique_lock<std::mutex> lock(state.mutex);
+      state.copier_waits = true;
       state.changed.wait(lock, [&] { return state.stop || !state.jobs.empty(); });
+      state.copier_waits = false;
       if (state.stop) return 0;
       job = std::move(state.jobs.front());
       state.jobs.pop_front();
@@ -55,7 +57,7 @@ DWORD WINAPI CopyThread::Run(LPVOID parameter) {
     const DWORD result = MakeCopy(job);
     std::lock_guard<std::mutex> lock(state.mutex);
     state.results.push_back(result);
-    state.changed.notify_all();
+    if (state.owner_waits) state.changed.notify_all();
   }
 }
 
@@ -89,13 +91,16 @@ void CopyThread::Push(Job job) {
   std::lock_guard<std::mutex> lock(state_->mutex);
   state_->jobs.push_back(std::move(job));
   ++state_->outstanding;
-  state_->changed.notify_all();
+  if (state_->copier_waits) state_->changed.notify_all();
 }
 
 bool CopyThread::WaitUntil(std::unique_lock<std::mutex>& lock, const std::function<bool()>& done) {
   while (!done()) {
     if (state_->ended) return false;
-    if (state_->changed.wait_for(lock, kEndCheck, done)) break;
+    state_->owner_waits = true;
+    const bool now_done = state_->changed.wait_for(lock, kEndCheck, done);
+    state_->owner_waits = false;
+    if (now_done) break;
     if (thread_ != nullptr) {
       DWORD code = 0;
       if (GetExitCodeThread(thread_, &code) && code != STILL_ACTIVE) state_->ended = true;

@@ -70,6 +70,9 @@ class CopyThread {
     size_t outstanding = 0;     // handed over and not yet taken
     bool stop = false;          // the copier ends after the copy under way
     bool ended = false;         // the copier has ended (also when it was stopped)
+    // Who waits for `changed` right now: a change wakes only a thread that waits for it.
+    bool copier_waits = false;
+    bool owner_waits = false;
   };
 
   // Waits (holding `lock` on the state) until `done`; false when the copier ended first.
