@@ -105,10 +105,8 @@ void WaitForQuietInodes() {
   std::this_thread::sleep_for(wait);
 }
 
-// Moves a host folder out of the way instead of deleting it. ext4 keeps the inodes of deleted
-// files "recently deleted" for half a minute and scans past them for every file it creates
-// meanwhile: thousands of files deleted right before a timed copy or save would slow its every
-// file. The folders moved away are deleted when the program ends.
+// Moves a host folder out of the way instead of deleting it (see above: a deletion slows every
+// file created for minutes after it). The folders moved away are deleted when the program ends.
 void MoveAside(const fs::path& folder) {
   if (!fs::exists(folder)) return;
   static int moved = 0;
@@ -372,7 +370,7 @@ void BM_DeleteOwn(benchmark::State& state) {
       state.SkipWithError("cp -a failed");
       break;
     }
-    std::system("sync");
+    WriteBackDirtyData();
     const auto rm_start = std::chrono::steady_clock::now();
     if (std::system(("rm -r '" + baseline.string() + "'").c_str()) != 0)
       state.SkipWithError("rm -r failed");

@@ -12,25 +12,6 @@ constexpr auto kEndCheck = std::chrono::milliseconds(20);
 
 }  // namespace
 
-// Marks the copier ended when its routine returns or unwinds (a stopped thread unwinds).
-class CopyThreadEndMark {
- public:
-  CopyThreadEndMark(std::mutex& mutex, std::condition_variable& changed, bool& ended)
-      : mutex_(mutex), changed_(changed), ended_(ended) {}
-  ~CopyThreadEndMark() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    ended_ = true;
-    changed_.notify_all();
-  }
-  CopyThreadEndMark(const CopyThreadEndMark&) = delete;
-  CopyThreadEndMark& operator=(const CopyThreadEndMark&) = delete;
-
- private:
-  std::mutex& mutex_;
-  std::condition_variable& changed_;
-  bool& ended_;
-};
-
 DWORD CopyThread::MakeCopy(const Job& job) {
   if (!CopyFileA(job.source.c_str(), job.target.c_str(), TRUE)) {
     const DWORD error = GetLastError();
@@ -42,7 +23,15 @@ DWORD CopyThread::MakeCopy(const Job& job) {
 
 DWORD WINAPI CopyThread::Run(LPVOID parameter) {
   State& state = *static_cast<State*>(parameter);
-  CopyThreadEndMark mark(state.mutex, state.changed, state.ended);
+  // Marks the copier ended when the routine returns or unwinds (a stopped thread unwinds).
+  struct EndMark {
+    State& state;
+    ~EndMark() {
+      std::lock_guard<std::mutex> lock(state.mutex);
+      state.ended = true;
+      state.changed.notify_all();
+    }
+  } mark{state};
   for (;;) {
     Job job;
     {
@@ -62,8 +51,7 @@ DWORD WINAPI CopyThread::Run(LPVOID parameter) {
 }
 
 void CopyThread::Start(const Control& control) {
-  // The state outlives the copier: the destructor waits for the copier's end.
-  thread_ = CreateThread(nullptr, 0, Run, state_.get(), CREATE_SUSPENDED, nullptr);
+  thread_ = CreateThread(nullptr, 0, Run, &state_, CREATE_SUSPENDED, nullptr);
   if (thread_ == nullptr) return;
   control_ = control;
   if (control_.attach) control_.attach(thread_);
@@ -71,50 +59,50 @@ void CopyThread::Start(const Control& control) {
 }
 
 bool CopyThread::Full() const {
-  std::lock_guard<std::mutex> lock(state_->mutex);
-  return state_->outstanding >= kDepth;
+  std::lock_guard<std::mutex> lock(state_.mutex);
+  return state_.outstanding >= kDepth;
 }
 
 bool CopyThread::Ready() const {
-  std::lock_guard<std::mutex> lock(state_->mutex);
-  return !state_->results.empty();
+  std::lock_guard<std::mutex> lock(state_.mutex);
+  return !state_.results.empty();
 }
 
 void CopyThread::Push(Job job) {
   if (thread_ == nullptr) {
     const DWORD result = MakeCopy(job);
-    std::lock_guard<std::mutex> lock(state_->mutex);
-    state_->results.push_back(result);
-    ++state_->outstanding;
+    std::lock_guard<std::mutex> lock(state_.mutex);
+    state_.results.push_back(result);
+    ++state_.outstanding;
     return;
   }
-  std::lock_guard<std::mutex> lock(state_->mutex);
-  state_->jobs.push_back(std::move(job));
-  ++state_->outstanding;
-  if (state_->copier_waits) state_->changed.notify_all();
+  std::lock_guard<std::mutex> lock(state_.mutex);
+  state_.jobs.push_back(std::move(job));
+  ++state_.outstanding;
+  if (state_.copier_waits) state_.changed.notify_all();
 }
 
 bool CopyThread::WaitUntil(std::unique_lock<std::mutex>& lock, const std::function<bool()>& done) {
   while (!done()) {
-    if (state_->ended) return false;
-    state_->owner_waits = true;
-    const bool now_done = state_->changed.wait_for(lock, kEndCheck, done);
-    state_->owner_waits = false;
+    if (state_.ended) return false;
+    state_.owner_waits = true;
+    const bool now_done = state_.changed.wait_for(lock, kEndCheck, done);
+    state_.owner_waits = false;
     if (now_done) break;
     if (thread_ != nullptr) {
       DWORD code = 0;
-      if (GetExitCodeThread(thread_, &code) && code != STILL_ACTIVE) state_->ended = true;
+      if (GetExitCodeThread(thread_, &code) && code != STILL_ACTIVE) state_.ended = true;
     }
   }
   return true;
 }
 
 DWORD CopyThread::Take() {
-  std::unique_lock<std::mutex> lock(state_->mutex);
-  if (WaitUntil(lock, [&] { return !state_->results.empty(); })) {
-    const DWORD result = state_->results.front();
-    state_->results.pop_front();
-    --state_->outstanding;
+  std::unique_lock<std::mutex> lock(state_.mutex);
+  if (WaitUntil(lock, [&] { return !state_.results.empty(); })) {
+    const DWORD result = state_.results.front();
+    state_.results.pop_front();
+    --state_.outstanding;
     return result;
   }
   lock.unlock();
@@ -125,10 +113,10 @@ DWORD CopyThread::Take() {
 CopyThread::~CopyThread() {
   if (thread_ == nullptr) return;
   {
-    std::unique_lock<std::mutex> lock(state_->mutex);
-    state_->stop = true;
-    state_->changed.notify_all();
-    WaitUntil(lock, [&] { return state_->ended; });
+    std::unique_lock<std::mutex> lock(state_.mutex);
+    state_.stop = true;
+    state_.changed.notify_all();
+    WaitUntil(lock, [&] { return state_.ended; });
   }
   if (control_.detach) control_.detach();
   CloseHandle(thread_);

@@ -13,7 +13,6 @@
 #include <cstddef>
 #include <deque>
 #include <functional>
-#include <memory>
 #include <mutex>
 #include <string>
 
@@ -80,7 +79,7 @@ class CopyThread {
   static DWORD WINAPI Run(LPVOID parameter);
   static DWORD MakeCopy(const Job& job);
 
-  std::shared_ptr<State> state_ = std::make_shared<State>();
+  State state_;  // outlives the copier: the destructor waits for the copier's end
   HANDLE thread_ = nullptr;
   Control control_;
 };

@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "copy_thread.h"
-
 #include <w98/windows.h>
+
+#include "copy_thread.h"
 
 namespace snapshot {
 

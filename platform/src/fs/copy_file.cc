@@ -12,7 +12,6 @@
 
 #include <atomic>
 #include <cerrno>
-#include <cstdio>
 #include <string>
 
 #include "core/api.h"
@@ -219,10 +218,13 @@ DWORD CopyFileImpl(LPCSTR existing, LPCSTR target, BOOL fail_if_exists) {
   // registry storage as of one moment; any other file byte for byte. A hive this process has
   // open is never opened with a plain descriptor here.
   UniqueFd in;
+  const auto open_source = [&] {
+    in.reset(::openat(from.folder.get(), from.leaf.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    return in.valid() ? ERROR_SUCCESS : Win32ErrorFromErrno(errno);
+  };
   bool plain = !HiveFileInUse(from.st);
   if (plain) {
-    in.reset(::openat(from.folder.get(), from.leaf.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-    if (!in.valid()) return Win32ErrorFromErrno(errno);
+    if ((error = open_source()) != ERROR_SUCCESS) return error;
     if (HasDatabaseHeader(in.get())) {
       in.reset();
       plain = false;
@@ -238,8 +240,7 @@ DWORD CopyFileImpl(LPCSTR existing, LPCSTR target, BOOL fail_if_exists) {
         return Win32ErrorFromErrno(errno);
     } else {
       // Not a database after all: its bytes are the copy.
-      in.reset(::openat(from.folder.get(), from.leaf.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-      if (!in.valid()) return Win32ErrorFromErrno(errno);
+      if ((error = open_source()) != ERROR_SUCCESS) return error;
       plain = true;
     }
   }
