@@ -10,6 +10,11 @@ namespace {
 // before its routine ran never marks itself ended.
 constexpr auto kEndCheck = std::chrono::milliseconds(20);
 
+// A save that waits for results is woken when this many are ready (or when the copier runs out
+// of copies), not at every copy: it then settles them in one go instead of trading a wake-up
+// with the copier per file.
+constexpr size_t kWakeBatch = CopyThread::kDepth / 4;
+
 }  // namespace
 
 DWORD CopyThread::MakeCopy(const Job& job) {
@@ -46,7 +51,8 @@ DWORD WINAPI CopyThread::Run(LPVOID parameter) {
     const DWORD result = MakeCopy(job);
     std::lock_guard<std::mutex> lock(state.mutex);
     state.results.push_back(result);
-    if (state.owner_waits) state.changed.notify_all();
+    if (state.owner_waits && (state.results.size() >= kWakeBatch || state.jobs.empty()))
+      state.changed.notify_all();
   }
 }
 

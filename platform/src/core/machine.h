@@ -17,6 +17,9 @@ namespace w98::internal {
 class Machine {
  public:
   explicit Machine(std::filesystem::path root);
+  ~Machine();
+  Machine(const Machine&) = delete;
+  Machine& operator=(const Machine&) = delete;
 
   // The machine that W98_MACHINE named when w98 was first used (or that SelectMachine chose),
   // or nullptr when there is none. Safe from any thread.
@@ -43,6 +46,7 @@ class Machine {
 
  private:
   std::filesystem::path root_;
+  int root_fd_ = -1;  // the machine folder (O_PATH), so machine.ini is looked at in one step
   mutable std::mutex mutex_;
   mutable IniDocument ini_;              // machine.ini as last read, parsed once per change
   mutable std::int64_t ini_stamp_ = -1;  // mtime (ns) ^ size of the machine.ini last read

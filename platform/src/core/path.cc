@@ -153,10 +153,23 @@ DWORD Parse(std::string_view text, DosPath& out, Check check) {
   return ERROR_SUCCESS;
 }
 
-// Finds `name` in the open folder `dir_fd`: its own spelling first, then without regard to
-// case or as an 8.3 alias. Fills `real` (the on-disk name) and `st`; ERROR_FILE_NOT_FOUND
-// when absent.
+// Finds `name` in the open folder `dir_fd`: from what is known of the folder when it is kept
+// current, else its own spelling first, then without regard to case or as an 8.3 alias. Fills
+// `real` (the on-disk name) and `st`; ERROR_FILE_NOT_FOUND when absent.
 DWORD FindOnDisk(int dir_fd, const std::string& name, std::string& real, struct stat& st) {
+  std::string known;
+  switch (LookUpKnownName(dir_fd, name, &known)) {
+    case KnownName::kAbsent:
+      return ERROR_FILE_NOT_FOUND;
+    case KnownName::kPresent:
+      if (::fstatat(dir_fd, known.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+        real = std::move(known);
+        return ERROR_SUCCESS;
+      }
+      break;  // gone meanwhile: look again below
+    case KnownName::kUnknown:
+      break;
+  }
   if (::fstatat(dir_fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
     real = name;
     return ERROR_SUCCESS;

@@ -225,7 +225,7 @@ DWORD CopyFileImpl(LPCSTR existing, LPCSTR target, BOOL fail_if_exists) {
   bool plain = !HiveFileInUse(from.st);
   if (plain) {
     if ((error = open_source()) != ERROR_SUCCESS) return error;
-    if (HasDatabaseHeader(in.get())) {
+    if (MayBeDatabase(from.st) && HasDatabaseHeader(in.get())) {
       in.reset();
       plain = false;
     }

@@ -48,14 +48,16 @@ struct FolderKeyHash {
 
 // Hashing and comparing names without regard to case.
 struct NoCaseHash {
-  size_t operator()(const std::string& s) const {
+  using is_transparent = void;
+  size_t operator()(std::string_view s) const {
     std::uint64_t h = 1469598103934665603ULL;
     for (char c : s) h = (h ^ static_cast<unsigned char>(FoldCase(c))) * 1099511628211ULL;
     return static_cast<size_t>(h);
   }
 };
 struct NoCaseEqual {
-  bool operator()(const std::string& a, const std::string& b) const { return EqualsNoCase(a, b); }
+  using is_transparent = void;
+  bool operator()(std::string_view a, std::string_view b) const { return EqualsNoCase(a, b); }
 };
 
 // The spellings of one name: the one shown (the first in byte order) and any others.
@@ -118,6 +120,10 @@ std::int64_t Nanoseconds(const timespec& t) {
   return static_cast<std::int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
 }
 
+bool MayHaveNumericTail(std::string_view name) {
+  return name.find('~') != std::string_view::npos;
+}
+
 DWORD ReadNames(int dir_fd, FolderState& state) {
   UniqueFd fd(::openat(dir_fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (!fd.valid()) return Win32ErrorFromErrno(errno);
@@ -173,6 +179,37 @@ class FolderCache {
     it->second->last_use = ++clock_;
     fn(*it->second);
     return ERROR_SUCCESS;
+  }
+
+  // What is known of `name` in the folder `dir_fd` (see LookUpKnownName). An exact spelling
+  // that the folder held at the last look is answered at once: the caller's lookup of it on
+  // disk confirms it. Any other answer waits for the changes reported since.
+  KnownName Look(int dir_fd, std::string_view name, std::string* real) {
+    struct stat st {};
+    if (::fstat(dir_fd, &st) != 0 || !S_ISDIR(st.st_mode)) return KnownName::kUnknown;
+    const FolderKey key{st.st_dev, st.st_ino};
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (bool drained = false;; drained = true) {
+      auto it = folders_.find(key);
+      if (it == folders_.end() || it->second->watch < 0) return KnownName::kUnknown;
+      FolderState& state = *it->second;
+      state.last_use = ++clock_;
+      auto found = state.names.find(name);
+      if (found != state.names.end()) {
+        const Spellings& s = found->second;
+        if (s.shown == name || std::find(s.others.begin(), s.others.end(), name) != s.others.end()) {
+          real->assign(name);
+          return KnownName::kPresent;
+        }
+        if (drained) {
+          *real = s.shown;
+          return KnownName::kPresent;
+        }
+      } else if (drained) {
+        return MayHaveNumericTail(name) ? KnownName::kUnknown : KnownName::kAbsent;
+      }
+      Drain();
+    }
   }
 
   void Clear(std::optional<bool> use_notifications = std::nullopt) {
@@ -291,10 +328,6 @@ FolderCache& Cache() {
   return *g_cache;
 }
 
-bool MayHaveNumericTail(std::string_view name) {
-  return name.find('~') != std::string_view::npos;
-}
-
 }  // namespace
 
 bool IsListableName(std::string_view name) {
@@ -343,7 +376,7 @@ std::shared_ptr<const FolderListing> ListFolder(int dir_fd, DWORD* error) {
 DWORD FindInFolder(int dir_fd, std::string_view name, FolderEntry& entry, bool with_alias) {
   bool found = false;
   const DWORD result = Cache().With(dir_fd, [&](FolderState& state) {
-    auto it = state.names.find(std::string(name));
+    auto it = state.names.find(name);
     if (it != state.names.end()) {
       entry.name = it->second.shown;
       entry.alias.clear();
@@ -368,6 +401,11 @@ DWORD FindInFolder(int dir_fd, std::string_view name, FolderEntry& entry, bool w
   });
   if (result != ERROR_SUCCESS) return result;
   return found ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+}
+
+KnownName LookUpKnownName(int dir_fd, std::string_view name, std::string* real) {
+  if (!IsListableName(name)) return KnownName::kUnknown;
+  return Cache().Look(dir_fd, name, real);
 }
 
 void ForgetFolderListings() {

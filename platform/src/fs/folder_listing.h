@@ -60,6 +60,18 @@ std::shared_ptr<const FolderListing> ListFolder(int dir_fd, DWORD* error);
 // one. Safe from any thread.
 DWORD FindInFolder(int dir_fd, std::string_view name, FolderEntry& entry, bool with_alias = true);
 
+// What the kept-current knowledge of one folder says of a name.
+enum class KnownName { kPresent, kAbsent, kUnknown };
+
+// Answers whether the folder open as `dir_fd` holds `name` (without regard to case) from what is
+// known of it, without asking the host: kPresent, with its on-disk spelling in `real` (the name
+// itself when the disk holds that exact spelling), or kAbsent. kUnknown when the folder is not
+// known and kept current by change notifications, or for a name that only a full look can
+// settle (a possible 8.3 alias, a name no listing shows). A host lookup of a name that a large
+// folder does not hold costs many times one that it does, and in a folder being filled it
+// waits for the writer. Safe from any thread.
+KnownName LookUpKnownName(int dir_fd, std::string_view name, std::string* real);
+
 // Drops everything known of every folder (after the machine changes).
 void ForgetFolderListings();
 

@@ -55,6 +55,10 @@ bool HasDatabaseHeader(int fd) {
   return n == sizeof header && std::memcmp(header, "SQLite format 3", 16) == 0;
 }
 
+bool MayBeDatabase(const struct stat& st) {
+  return st.st_size > 0 && st.st_size % 512 == 0;
+}
+
 bool HiveFileInUse(const struct stat& st) {
   if (LiveHiveOf(st)) return true;
   std::lock_guard<std::mutex> lock(g_copying_mutex);

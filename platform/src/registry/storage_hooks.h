@@ -24,6 +24,10 @@ bool HiveFileInUse(const struct stat& st);
 // process writes, so CopyFileA hands it to CopyHiveConsistently instead of copying its bytes.
 bool HasDatabaseHeader(int fd);
 
+// False for a file whose size rules out an SQLite database: one holds a whole number of pages
+// of at least 512 bytes, so only such a file needs HasDatabaseHeader's look.
+bool MayBeDatabase(const struct stat& st);
+
 // CopyFileA asks this for every source that may be a hive. When `source` is a hive that may be
 // open, the storage writes a complete, openable copy of it as of one moment to `target` (a new host
 // file), sets *error (ERROR_SUCCESS on success) and returns true; otherwise returns false and

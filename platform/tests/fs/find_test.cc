@@ -13,6 +13,7 @@
 #include "fs/folder_listing.h"
 #include "fs_test_support.h"
 #include "temp_machine.h"
+#include "w98/io.h"
 #include "w98/windows.h"
 
 namespace w98::testing {
@@ -160,6 +161,41 @@ TEST_F(FindTest, SeesChangesMadeBesideW98) {
     EXPECT_EQ(FindNames((dos + "t*").c_str()), Names{"Three.txt"});
   }
   internal::UseChangeNotifications(true);
+}
+
+TEST_F(FindTest, AKnownFolderAnswersLookUpsAsTheDiskDoes) {
+  // Once w98 keeps a folder current, single lookups are answered from what it knows: every
+  // answer must still be the one the disk gives.
+  machine_.WriteFile("known/Twice.txt", "upper");
+  machine_.WriteFile("known/twice.txt", "lower!");
+  machine_.WriteFile("known/A long file name.text", "long");
+  EXPECT_EQ(GetFileAttributesA("C:\\known\\missing.txt"), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(FindNames("C:\\known\\*"),
+            (Names{".", "..", "A long file name.text", "Twice.txt"}));  // the folder is known
+
+  const auto size_of = [](const char* path) {
+    const int fd = _open(path, _O_RDONLY | _O_BINARY);
+    if (fd < 0) return -1L;
+    const long size = _filelength(fd);
+    _close(fd);
+    return size;
+  };
+  // A name the disk holds in two spellings: each exact spelling is its own file, any other
+  // spelling the one listed.
+  EXPECT_EQ(size_of("C:\\known\\Twice.txt"), 5);
+  EXPECT_EQ(size_of("C:\\known\\twice.txt"), 6);
+  EXPECT_EQ(size_of("C:\\known\\TWICE.TXT"), 5);
+  // An 8.3 alias, and a name made beside w98 a moment ago.
+  EXPECT_EQ(size_of("C:\\known\\ALONGF~1.TEX"), 4);
+  machine_.WriteFile("known/fresh.txt", "abc");
+  EXPECT_EQ(size_of("C:\\KNOWN\\FRESH.TXT"), 3);
+  std::filesystem::remove(machine_.OnC("known/Twice.txt"));
+  EXPECT_EQ(size_of("C:\\known\\TWICE.TXT"), 6);
+  EXPECT_EQ(size_of("C:\\known\\Twice.txt"), 6);
+  std::filesystem::remove(machine_.OnC("known/twice.txt"));
+  EXPECT_EQ(size_of("C:\\known\\twice.txt"), -1);
+  EXPECT_EQ(GetFileAttributesA("C:\\known\\twice.txt"), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
 }
 
 TEST_F(FindTest, ForkedProcessesEachSeeTheOthersChanges) {
