@@ -25,16 +25,6 @@ std::vector<std::function<void()>>& ResetHooks() {
   return hooks;
 }
 
-// A stamp of machine.ini that changes with every rewrite (which replaces the file).
-std::int64_t StampOf(int root_fd, const std::filesystem::path& file) {
-  struct stat st {};
-  const int rc = root_fd >= 0 ? ::fstatat(root_fd, "machine.ini", &st, 0)
-                              : ::stat(file.c_str(), &st);
-  if (rc != 0) return -2;
-  return (static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec) ^
-         (static_cast<std::int64_t>(st.st_size) << 40) ^ static_cast<std::int64_t>(st.st_ino);
-}
-
 std::string ReadWholeFile(const std::filesystem::path& file) {
   std::ifstream in(file, std::ios::binary);
   std::ostringstream out;
@@ -47,6 +37,15 @@ std::string ReadWholeFile(const std::filesystem::path& file) {
 Machine::Machine(std::filesystem::path root)
     : root_(std::move(root)),
       root_fd_(::open(root_.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)) {}
+
+std::int64_t Machine::IniStamp() const {
+  struct stat st {};
+  const int rc = root_fd_ >= 0 ? ::fstatat(root_fd_, "machine.ini", &st, 0)
+                               : ::stat(IniPath().c_str(), &st);
+  if (rc != 0) return -2;
+  return (static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec) ^
+         (static_cast<std::int64_t>(st.st_size) << 40) ^ static_cast<std::int64_t>(st.st_ino);
+}
 
 Machine::~Machine() {
   if (root_fd_ >= 0) ::close(root_fd_);
@@ -86,7 +85,7 @@ std::filesystem::path Machine::RunFolder() const {
 std::string Machine::Setting(std::string_view section, std::string_view key,
                              std::string_view fallback) const {
   std::lock_guard<std::mutex> lock(mutex_);
-  const std::int64_t stamp = StampOf(root_fd_, IniPath());
+  const std::int64_t stamp = IniStamp();
   if (stamp != ini_stamp_) {
     ini_ = IniDocument::Parse(ReadWholeFile(IniPath()));
     ini_stamp_ = stamp;

@@ -33,6 +33,10 @@ class Machine {
   // Created on first use; never part of a drive.
   std::filesystem::path RunFolder() const;
   std::filesystem::path IniPath() const { return root_ / "machine.ini"; }
+  // A stamp of machine.ini that changes whenever the file is rewritten; -2 when it is missing.
+  std::int64_t IniStamp() const;
+  // The machine folder, open (O_PATH) for lookups relative to it; -1 when it could not be opened.
+  int RootFd() const { return root_fd_; }
 
   // A value of machine.ini; re-read when the file has changed since the last read.
   std::string Setting(std::string_view section, std::string_view key,

@@ -25,13 +25,6 @@ namespace {
 
 // Identity of the machine.ini that the capacities were read from: a change of contents
 // changes its time, size or inode (it is replaced by a rename).
-std::int64_t IniStamp(const std::filesystem::path& ini) {
-  struct stat st {};
-  if (::stat(ini.c_str(), &st) != 0) return -1;
-  return (static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec) ^
-         (static_cast<std::int64_t>(st.st_size) << 40) ^ static_cast<std::int64_t>(st.st_ino);
-}
-
 struct Capacities {
   std::mutex mutex;
   const Machine* machine = nullptr;
@@ -53,7 +46,7 @@ int DriveIndex(char drive) {
 std::uint64_t CapacityOf(const Machine& machine, char drive, std::int64_t* stamp_out) {
   const int index = DriveIndex(drive);
   if (index < 0) return 0;
-  const std::int64_t stamp = IniStamp(machine.IniPath());
+  const std::int64_t stamp = machine.IniStamp();
   if (stamp_out) *stamp_out = stamp;
   Capacities& c = TheCapacities();
   std::lock_guard<std::mutex> lock(c.mutex);

@@ -31,9 +31,16 @@ std::filesystem::path FaultsFile(const Machine& machine) {
 class LockedFaults {
  public:
   LockedFaults(const Machine& machine, bool create) {
-    const std::filesystem::path file = FaultsFile(machine);
-    if (create) ::mkdir(file.parent_path().c_str(), 0755);
-    fd_.reset(::open(file.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | (create ? O_CREAT : 0), 0644));
+    const int flags = O_RDWR | O_CLOEXEC | O_NOFOLLOW | (create ? O_CREAT : 0);
+    if (machine.RootFd() >= 0) {
+      // Asked at every copy: one lookup below the machine folder, not a walk from the root.
+      if (create) ::mkdirat(machine.RootFd(), "run", 0755);
+      fd_.reset(::openat(machine.RootFd(), "run/faults.ini", flags, 0644));
+    } else {
+      const std::filesystem::path file = FaultsFile(machine);
+      if (create) ::mkdir(file.parent_path().c_str(), 0755);
+      fd_.reset(::open(file.c_str(), flags, 0644));
+    }
     if (!fd_.valid()) return;
     ::flock(fd_.get(), LOCK_EX);
     std::string bytes;
