@@ -22,7 +22,6 @@ DWORD CopyThread::MakeCopy(const Job& job) {
     const DWORD error = GetLastError();
     return error != ERROR_SUCCESS ? error : ERROR_GEN_FAILURE;
   }
-  SetFileAttributesA(job.target.c_str(), job.attributes);
   return ERROR_SUCCESS;
 }
 

@@ -24,11 +24,10 @@ class CopyThread {
  public:
   static constexpr size_t kDepth = 32;
 
-  // One copy: CopyFileA(source, target, fail if it exists), then `attributes` set on the copy.
+  // One copy: CopyFileA(source, target, fail if it exists).
   struct Job {
     std::string source;
     std::string target;
-    DWORD attributes = 0;
   };
 
   // Called with the copier's handle before it runs, and before that handle is closed, so that

@@ -233,7 +233,7 @@ class SaveRun {
     // done, in the order of the files, once it is made.
     while (copier_.Full()) SettleFront();
     const std::string copy = copy_folder_ + "\\" + alias;
-    copier_.Push({facts.path, copy, FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN});
+    copier_.Push({facts.path, copy});
     copying_keys_.insert(facts.key);
     deferred_.push_back({facts, version, facts.path, copy, true, found.nFileSizeLow});
   }
@@ -260,6 +260,8 @@ class SaveRun {
         throw Failure{SS_SAVE_DISK_FULL};
       return;
     }
+    // Marked here rather than by the copier, whose thread bounds how fast the save runs.
+    SetFileAttributesA(item.stored.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
     AppendRestoreLines(item.facts, item.version, item.facts.path, item.stored);
     WriteTo(log_, texts::BackupLogCopied(item.facts.path, copy_folder_));
     Section index(*references_, cat::kIndex);

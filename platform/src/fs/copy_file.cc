@@ -32,6 +32,23 @@ std::string TemporaryName() {
   return ".w98-copy:" + std::to_string(::getpid()) + "." + std::to_string(++counter);
 }
 
+// Gives the unnamed file `fd` the name `name` in the folder `folder_fd`; 0 or -1 with errno.
+// Straight from the descriptor where the process may (AT_EMPTY_PATH asks for
+// CAP_DAC_READ_SEARCH and answers ENOENT without it), else through its /proc link.
+int LinkUnnamed(int fd, int folder_fd, const char* name) {
+  static std::atomic<bool> direct{true};
+  if (direct.load(std::memory_order_relaxed)) {
+    if (::linkat(fd, "", folder_fd, name, AT_EMPTY_PATH) == 0) return 0;
+    if (errno != ENOENT && errno != EPERM) return -1;
+  }
+  char proc[64];
+  std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", fd);
+  const int rc = ::linkat(AT_FDCWD, proc, folder_fd, name, AT_SYMLINK_FOLLOW);
+  // The /proc link works where the direct one did not: the process lacks the capability.
+  if (rc == 0) direct.store(false, std::memory_order_relaxed);
+  return rc;
+}
+
 // The copy being written, where no listing sees it until Publish gives it the target's name:
 // an unnamed file of the target's folder (O_TMPFILE), or, where the host file system has no
 // unnamed files, a temporary name there. Removed unless published (also while a stopped thread
@@ -74,10 +91,8 @@ class PendingCopy {
     if (temp_name_.empty()) {
       // An unnamed file gets its name by a link, which never replaces: a replacing copy is
       // linked under a temporary name first and renamed over the target below.
-      char proc[64];
-      std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", fd_.get());
       const std::string name = replace ? TemporaryName() : leaf;
-      if (::linkat(AT_FDCWD, proc, folder_fd_, name.c_str(), AT_SYMLINK_FOLLOW) != 0)
+      if (LinkUnnamed(fd_.get(), folder_fd_, name.c_str()) != 0)
         return errno == EEXIST ? ERROR_FILE_EXISTS : Win32ErrorFromErrno(errno);
       if (!replace) return Published();
       temp_name_ = name;

@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <linux/capability.h>
 #include <sys/file.h>
 #include <sys/inotify.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -52,6 +55,29 @@ TEST_F(CopyTest, KeepsTheSourcesWriteTimeAndAttributes) {
   EXPECT_EQ(AsUint64(copy.ftLastWriteTime), AsUint64(source.ftLastWriteTime));
   EXPECT_EQ(AsUint64(copy.ftLastWriteTime), FileTimeOfUnix(912345678));
   EXPECT_EQ(HostEntries(machine_.OnC("backup")), std::vector<std::string>{"Copy.Dat"});
+}
+
+TEST_F(CopyTest, CopiesInAProcessWithoutPrivileges) {
+  // A copy is linked into place straight from its descriptor where the process may do so, and
+  // through /proc where it may not (an ordinary user's process): both must make the copy.
+  machine_.WriteFile("plain.txt", "plain bytes");
+  const pid_t child = ::fork();
+  if (child == 0) {
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct none[2] = {};
+    if (::syscall(SYS_capset, &header, none) != 0) ::_exit(2);
+    const bool copied = CopyFileA("C:\\plain.txt", "C:\\first.txt", TRUE) &&
+                        CopyFileA("C:\\plain.txt", "C:\\second.txt", TRUE);
+    ::_exit(copied ? 0 : 1);
+  }
+  int status = -1;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  ASSERT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(machine_.ReadFile("first.txt"), "plain bytes");
+  EXPECT_EQ(machine_.ReadFile("second.txt"), "plain bytes");
+  EXPECT_TRUE(CopyFileA("C:\\plain.txt", "C:\\third.txt", TRUE));
+  EXPECT_EQ(machine_.ReadFile("third.txt"), "plain bytes");
 }
 
 TEST_F(CopyTest, GivesTheWindows98Answers) {
