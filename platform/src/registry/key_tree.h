@@ -80,6 +80,7 @@ struct RegKey : std::enable_shared_from_this<RegKey> {
   // Its keys view the children's names, which never change.
   mutable std::unordered_map<std::string_view, RegKey*, NoCaseHash, NoCaseEqual> child_index_;
   mutable bool child_index_built_ = false;
+  size_t child_hint_ = 0;  // just after the child added last: where the next one often goes
 };
 
 // "A" + "b" -> "A\B": the folded path of a child.

@@ -2,6 +2,10 @@
 // or overwritten as Windows 98 does, names without regard to case, trees and handles.
 #include <gtest/gtest.h>
 
+#include <strings.h>
+
+#include <algorithm>
+
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -311,6 +315,43 @@ namespace {
 
 // A key with many subkeys (as the engine's reference table has one per stored file): each is
 // found under any case while subkeys come and go, and enumeration keeps its sorted order.
+TEST_F(RegApiTest, SubkeysAreEnumeratedInOrderWhateverOrderTheyWereMadeIn) {
+  // Runs upward, downward, and jumps between them, with deletions: enumeration is always in
+  // name order without regard to case.
+  std::vector<std::string> made;
+  const auto make = [&](const std::string& sub) {
+    HKEY key = nullptr;
+    ASSERT_EQ(
+        RegCreateKeyExA(key_, sub.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+        ERROR_SUCCESS);
+    RegCloseKey(key);
+    made.push_back(sub);
+  };
+  for (int i = 10; i < 40; ++i) make("n" + std::to_string(i));
+  for (int i = 99; i >= 70; --i) make("N" + std::to_string(i));
+  for (int i = 40; i < 70; i += 3) make("n" + std::to_string(i));
+  for (const char* sub : {"a", "zz", "n", "n0", "M", "n9", "n100", "n5"}) make(sub);
+  for (int i = 41; i < 70; i += 3) make("n" + std::to_string(i));
+  for (const char* sub : {"n11", "N12", "n98"}) {
+    ASSERT_EQ(RegDeleteKeyA(key_, sub), ERROR_SUCCESS);
+    made.erase(std::find_if(made.begin(), made.end(),
+                            [&](const std::string& m) { return strcasecmp(m.c_str(), sub) == 0; }));
+  }
+  for (const char* sub : {"n12", "n11b"}) make(sub);
+  std::sort(made.begin(), made.end(), [](const std::string& a, const std::string& b) {
+    return strcasecmp(a.c_str(), b.c_str()) < 0;
+  });
+  std::vector<std::string> listed;
+  char name[64];
+  for (DWORD i = 0;; ++i) {
+    DWORD length = sizeof name;
+    if (RegEnumKeyExA(key_, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+      break;
+    listed.emplace_back(name, length);
+  }
+  EXPECT_EQ(listed, made);
+}
+
 TEST_F(RegApiTest, ManySubkeysAreFoundInAnyCaseWhileTheyChange) {
   constexpr int kCount = 150;
   auto name = [](const char* prefix, int i) {
