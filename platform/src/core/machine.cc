@@ -35,13 +35,12 @@ std::string ReadWholeFile(const std::filesystem::path& file) {
 }  // namespace
 
 Machine::Machine(std::filesystem::path root)
-    : root_(std::move(root)),
-      root_fd_(::open(root_.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)) {}
+    : root_(std::move(root)), root_fd_(::open(root_.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)) {}
 
 std::int64_t Machine::IniStamp() const {
   struct stat st {};
-  const int rc = root_fd_ >= 0 ? ::fstatat(root_fd_, "machine.ini", &st, 0)
-                               : ::stat(IniPath().c_str(), &st);
+  const int rc =
+      root_fd_ >= 0 ? ::fstatat(root_fd_, "machine.ini", &st, 0) : ::stat(IniPath().c_str(), &st);
   if (rc != 0) return -2;
   return (static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec) ^
          (static_cast<std::int64_t>(st.st_size) << 40) ^ static_cast<std::int64_t>(st.st_ino);
@@ -94,8 +93,7 @@ std::string Machine::Setting(std::string_view section, std::string_view key,
   return value ? *value : std::string(fallback);
 }
 
-bool Machine::WriteSetting(std::string_view section, std::string_view key,
-                           std::string_view value) {
+bool Machine::WriteSetting(std::string_view section, std::string_view key, std::string_view value) {
   const std::filesystem::path lock_path = RunFolder() / "machine.ini.lock";
   const int lock_fd = ::open(lock_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
   if (lock_fd < 0) return false;

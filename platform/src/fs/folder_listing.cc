@@ -197,7 +197,8 @@ class FolderCache {
       auto found = state.names.find(name);
       if (found != state.names.end()) {
         const Spellings& s = found->second;
-        if (s.shown == name || std::find(s.others.begin(), s.others.end(), name) != s.others.end()) {
+        if (s.shown == name ||
+            std::find(s.others.begin(), s.others.end(), name) != s.others.end()) {
           real->assign(name);
           return KnownName::kPresent;
         }

@@ -18,8 +18,7 @@ auto LowerBound(Vec& items, std::string_view name, NameOf name_of) {
 // added in order, and a key with thousands of children then never searches.
 template <class Vec, class NameOf>
 auto LowerBoundNear(Vec& items, size_t hint, std::string_view name, NameOf name_of) {
-  if (hint <= items.size() &&
-      (hint == 0 || CompareNoCase(name_of(items[hint - 1]), name) < 0) &&
+  if (hint <= items.size() && (hint == 0 || CompareNoCase(name_of(items[hint - 1]), name) < 0) &&
       (hint == items.size() || CompareNoCase(name, name_of(items[hint])) <= 0))
     return items.begin() + static_cast<std::ptrdiff_t>(hint);
   return LowerBound(items, name, name_of);
