@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include "core/machine.h"
 
@@ -16,6 +17,22 @@ constexpr std::int64_t kTicksPerSecond = 10000000;
 // Offsets beyond about 300 years are refused when set and ignored when read (a damaged
 // machine.ini): they would take the clock before 1601, where FILETIME ends.
 constexpr std::int64_t kMaxOffset = 300LL * 366 * 86400;
+
+// The offset written in machine.ini; 0 for a damaged one.
+std::int64_t OffsetOfText(const std::string& text) {
+  errno = 0;
+  char* end = nullptr;
+  const long long offset = std::strtoll(text.c_str(), &end, 10);
+  if (errno != 0 || end == text.c_str() || offset > kMaxOffset || offset < -kMaxOffset) return 0;
+  return offset;
+}
+
+// Now on the host clock moved by `offset` seconds, as a FILETIME value.
+std::uint64_t NowWithOffset(std::int64_t offset) {
+  timespec now{};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  return FileTimeFromUnix(now.tv_sec + offset, now.tv_nsec);
+}
 
 }  // namespace
 
@@ -37,18 +54,24 @@ void UnixFromFileTime(std::uint64_t filetime, std::int64_t& seconds, std::int64_
 std::int64_t MachineClockOffset() {
   auto machine = Machine::Current();
   if (!machine) return 0;
-  const std::string text = machine->Setting("clock", "offset", "0");
-  errno = 0;
-  char* end = nullptr;
-  const long long offset = std::strtoll(text.c_str(), &end, 10);
-  if (errno != 0 || end == text.c_str() || offset > kMaxOffset || offset < -kMaxOffset) return 0;
-  return offset;
+  return OffsetOfText(machine->Setting("clock", "offset", "0"));
 }
 
 std::uint64_t MachineNowFileTime() {
-  timespec now{};
-  ::clock_gettime(CLOCK_REALTIME, &now);
-  return FileTimeFromUnix(now.tv_sec + MachineClockOffset(), now.tv_nsec);
+  return NowWithOffset(MachineClockOffset());
+}
+
+MachineClockReading ReadMachineClock() {
+  MachineClockReading reading;
+  auto machine = Machine::Current();
+  if (!machine) {
+    reading.now = NowWithOffset(0);
+    return reading;
+  }
+  std::vector<std::string> values = machine->Settings("clock", {{"offset", "0"}, {"timezone", ""}});
+  reading.now = NowWithOffset(OffsetOfText(values[0]));
+  reading.zone = std::move(values[1]);
+  return reading;
 }
 
 bool SetMachineNowFileTime(std::uint64_t filetime) {

@@ -5,6 +5,7 @@
 #define W98_SRC_CORE_CLOCK_H
 
 #include <cstdint>
+#include <string>
 
 #include "w98/windef.h"
 
@@ -20,6 +21,14 @@ bool SetMachineNowFileTime(std::uint64_t filetime);
 
 // The machine clock's offset from the host clock in seconds ([clock] offset; 0 when missing).
 std::int64_t MachineClockOffset();
+
+// The machine's clock and its time zone's name ([clock] timezone; "" for the host's zone), as
+// of one look at machine.ini.
+struct MachineClockReading {
+  std::uint64_t now = 0;  // a FILETIME value, as MachineNowFileTime gives it
+  std::string zone;
+};
+MachineClockReading ReadMachineClock();
 
 // FILETIME value <-> host seconds and nanoseconds since 1970.
 std::uint64_t FileTimeFromUnix(std::int64_t seconds, std::int64_t nanoseconds);

@@ -83,14 +83,25 @@ std::filesystem::path Machine::RunFolder() const {
 
 std::string Machine::Setting(std::string_view section, std::string_view key,
                              std::string_view fallback) const {
+  return Settings(section, {{key, fallback}}).front();
+}
+
+std::vector<std::string> Machine::Settings(
+    std::string_view section,
+    std::initializer_list<std::pair<std::string_view, std::string_view>> keys) const {
   std::lock_guard<std::mutex> lock(mutex_);
   const std::int64_t stamp = IniStamp();
   if (stamp != ini_stamp_) {
     ini_ = IniDocument::Parse(ReadWholeFile(IniPath()));
     ini_stamp_ = stamp;
   }
-  auto value = ini_.Get(section, key);
-  return value ? *value : std::string(fallback);
+  std::vector<std::string> values;
+  values.reserve(keys.size());
+  for (const auto& [key, fallback] : keys) {
+    auto value = ini_.Get(section, key);
+    values.push_back(value ? *value : std::string(fallback));
+  }
+  return values;
 }
 
 bool Machine::WriteSetting(std::string_view section, std::string_view key, std::string_view value) {

@@ -5,10 +5,13 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "core/ini_document.h"
 
@@ -41,6 +44,11 @@ class Machine {
   // A value of machine.ini; re-read when the file has changed since the last read.
   std::string Setting(std::string_view section, std::string_view key,
                       std::string_view fallback = {}) const;
+  // Values of `section` read together, as of one look at machine.ini: for each key and
+  // fallback, the value or the fallback.
+  std::vector<std::string> Settings(
+      std::string_view section,
+      std::initializer_list<std::pair<std::string_view, std::string_view>> keys) const;
   // Writes a value of machine.ini atomically (other processes see the old or the new file,
   // never a torn one); writers of different keys never lose each other's values.
   bool WriteSetting(std::string_view section, std::string_view key, std::string_view value);

@@ -12,9 +12,10 @@
 namespace w98::internal {
 
 std::int32_t CurrentUtcOffset() {
+  const MachineClockReading clock = ReadMachineClock();
   std::int64_t seconds = 0, nanoseconds = 0;
-  UnixFromFileTime(MachineNowFileTime(), seconds, nanoseconds);
-  return MachineTimeZone()->At(seconds).utc_offset;
+  UnixFromFileTime(clock.now, seconds, nanoseconds);
+  return MachineTimeZoneNamed(clock.zone)->At(seconds).utc_offset;
 }
 
 namespace {
@@ -60,11 +61,12 @@ W98API void WINAPI GetSystemTime(LPSYSTEMTIME lpSystemTime) {
 W98API void WINAPI GetLocalTime(LPSYSTEMTIME lpSystemTime) {
   EnterCall();
   if (lpSystemTime == nullptr) return;
-  const std::uint64_t now = MachineNowFileTime();
+  const MachineClockReading clock = ReadMachineClock();
+  const std::uint64_t now = clock.now;
   std::int64_t seconds = 0, nanoseconds = 0;
   UnixFromFileTime(now, seconds, nanoseconds);
   std::uint64_t local = now;
-  Shift(now, MachineTimeZone()->At(seconds).utc_offset, local);
+  Shift(now, MachineTimeZoneNamed(clock.zone)->At(seconds).utc_offset, local);
   *lpSystemTime = SplitFileTime(local);
 }
 

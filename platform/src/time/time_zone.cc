@@ -429,6 +429,10 @@ std::shared_ptr<const TimeZone> FindTimeZone(std::string_view name) {
 std::shared_ptr<const TimeZone> MachineTimeZone() {
   std::string name;
   if (auto machine = Machine::Current()) name = machine->Setting("clock", "timezone");
+  return MachineTimeZoneNamed(name);
+}
+
+std::shared_ptr<const TimeZone> MachineTimeZoneNamed(std::string_view name) {
   auto zone = FindTimeZone(name);
   return zone ? zone : TimeZone::Utc();
 }

@@ -64,6 +64,8 @@ std::shared_ptr<const TimeZone> FindTimeZone(std::string_view name);
 // The current machine's zone; UTC when machine.ini names an unknown zone or there is no
 // machine.
 std::shared_ptr<const TimeZone> MachineTimeZone();
+// The zone that machine.ini names `name` ("" for the host's); UTC when it is unknown.
+std::shared_ptr<const TimeZone> MachineTimeZoneNamed(std::string_view name);
 
 }  // namespace w98::internal
 
