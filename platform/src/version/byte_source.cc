@@ -35,8 +35,8 @@ bool MemorySource::Read(std::uint64_t offset, void* out, size_t n) const {
   return true;
 }
 
-FileSource::FileSource(const std::string& host_path) {
-  fd_ = ::open(host_path.c_str(), O_RDONLY | O_CLOEXEC);
+FileSource::FileSource(int dir_fd, const char* name) {
+  fd_ = ::openat(dir_fd, name, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
   if (fd_ < 0) return;
   struct stat st {};
   if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {

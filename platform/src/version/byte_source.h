@@ -38,8 +38,9 @@ class MemorySource : public ByteSource {
 // A host file read with pread; the descriptor is closed with the source.
 class FileSource : public ByteSource {
  public:
-  // Opens `host_path` for reading; Ok() is false when it cannot be opened or is not a file.
-  explicit FileSource(const std::string& host_path);
+  // Opens `name` in the open folder `dir_fd` for reading, without following a link; Ok() is
+  // false when it cannot be opened or is not a file.
+  FileSource(int dir_fd, const char* name);
   ~FileSource() override;
   FileSource(const FileSource&) = delete;
   FileSource& operator=(const FileSource&) = delete;

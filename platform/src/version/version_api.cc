@@ -17,12 +17,16 @@ std::optional<VersionResource> ReadVersionResource(LPCSTR name, DWORD& error) {
     error = ERROR_INVALID_PARAMETER;
     return std::nullopt;
   }
-  HostPath path;
-  error = ResolveDosPath(name, path);
+  Location where;
+  error = LocateDosPath(name, where);
   if (error != ERROR_SUCCESS) return std::nullopt;
+  if (where.out_of_sight) {
+    error = ERROR_ACCESS_DENIED;
+    return std::nullopt;
+  }
   error = ERROR_FILE_NOT_FOUND;
-  if (!path.exists || path.is_directory) return std::nullopt;
-  FileSource source(path.host.string());
+  if (!where.exists || where.IsDirectory()) return std::nullopt;
+  FileSource source(where.folder.get(), where.leaf.c_str());
   if (!source.Ok()) return std::nullopt;
   auto resource = FindVersionResource(source);
   if (resource) error = ERROR_SUCCESS;
