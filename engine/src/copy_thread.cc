@@ -26,88 +26,108 @@ DWORD CopyThread::MakeCopy(const Job& job) {
 }
 
 DWORD WINAPI CopyThread::Run(LPVOID parameter) {
-  State& state = *static_cast<State*>(parameter);
+  Copier& copier = *static_cast<Copier*>(parameter);
+  State& state = *copier.state;
   // Marks the copier ended when the routine returns or unwinds (a stopped thread unwinds).
   struct EndMark {
-    State& state;
+    Copier& copier;
     ~EndMark() {
-      std::lock_guard<std::mutex> lock(state.mutex);
-      state.ended = true;
-      state.changed.notify_all();
+      std::lock_guard<std::mutex> lock(copier.state->mutex);
+      if (!copier.ended) {
+        copier.ended = true;
+        ++copier.state->ended;
+      }
+      copier.state->changed.notify_all();
     }
-  } mark{state};
+  } mark{copier};
   for (;;) {
-    Job job;
+    std::pair<std::uint64_t, Job> job;
     {
       std::unique_lock<std::mutex> lock(state.mutex);
-      state.copier_waits = true;
+      ++state.copiers_waiting;
       state.changed.wait(lock, [&] { return state.stop || !state.jobs.empty(); });
-      state.copier_waits = false;
+      --state.copiers_waiting;
       if (state.stop) return 0;
       job = std::move(state.jobs.front());
       state.jobs.pop_front();
     }
-    const DWORD result = MakeCopy(job);
+    const DWORD result = MakeCopy(job.second);
     std::lock_guard<std::mutex> lock(state.mutex);
-    state.results.push_back(result);
-    if (state.owner_waits && (state.results.size() >= kWakeBatch || state.jobs.empty()))
+    state.results[static_cast<size_t>(job.first - state.first)] = result;
+    ++state.made_unseen;
+    if (state.owner_waits && state.results.front() &&
+        (state.made_unseen >= kWakeBatch || state.jobs.empty())) {
+      state.made_unseen = 0;
       state.changed.notify_all();
+    }
   }
 }
 
 void CopyThread::Start(const Control& control) {
-  thread_ = CreateThread(nullptr, 0, Run, &state_, CREATE_SUSPENDED, nullptr);
-  if (thread_ == nullptr) return;
   control_ = control;
-  if (control_.attach) control_.attach(thread_);
-  ResumeThread(thread_);
+  for (Copier& copier : copiers_) {
+    copier.state = &state_;
+    copier.thread = CreateThread(nullptr, 0, Run, &copier, CREATE_SUSPENDED, nullptr);
+    if (copier.thread == nullptr) break;
+    if (control_.attach) control_.attach(copier.thread);
+    ++started_;
+  }
+  for (size_t i = 0; i < started_; ++i) ResumeThread(copiers_[i].thread);
 }
 
 bool CopyThread::Full() const {
   std::lock_guard<std::mutex> lock(state_.mutex);
-  return state_.outstanding >= kDepth;
+  return state_.results.size() >= kDepth;
 }
 
 bool CopyThread::Ready() const {
   std::lock_guard<std::mutex> lock(state_.mutex);
-  return !state_.results.empty();
+  return !state_.results.empty() && state_.results.front().has_value();
 }
 
 void CopyThread::Push(Job job) {
-  if (thread_ == nullptr) {
+  if (started_ == 0) {
     const DWORD result = MakeCopy(job);
     std::lock_guard<std::mutex> lock(state_.mutex);
-    state_.results.push_back(result);
-    ++state_.outstanding;
+    state_.results.emplace_back(result);
     return;
   }
   std::lock_guard<std::mutex> lock(state_.mutex);
-  state_.jobs.push_back(std::move(job));
-  ++state_.outstanding;
-  if (state_.copier_waits) state_.changed.notify_all();
+  state_.jobs.emplace_back(state_.first + state_.results.size(), std::move(job));
+  state_.results.emplace_back();
+  if (state_.copiers_waiting > 0) state_.changed.notify_all();
 }
 
-bool CopyThread::WaitUntil(std::unique_lock<std::mutex>& lock, const std::function<bool()>& done) {
+void CopyThread::NoteEndedCopiers() {
+  for (size_t i = 0; i < started_; ++i) {
+    Copier& copier = copiers_[i];
+    DWORD code = 0;
+    if (!copier.ended && GetExitCodeThread(copier.thread, &code) && code != STILL_ACTIVE) {
+      copier.ended = true;
+      ++state_.ended;
+    }
+  }
+}
+
+bool CopyThread::WaitUntil(std::unique_lock<std::mutex>& lock, const std::function<bool()>& done,
+                           bool until_all_ended) {
   while (!done()) {
-    if (state_.ended) return false;
+    if (!until_all_ended && state_.ended > 0) return false;
     state_.owner_waits = true;
     const bool now_done = state_.changed.wait_for(lock, kEndCheck, done);
     state_.owner_waits = false;
     if (now_done) break;
-    if (thread_ != nullptr) {
-      DWORD code = 0;
-      if (GetExitCodeThread(thread_, &code) && code != STILL_ACTIVE) state_.ended = true;
-    }
+    NoteEndedCopiers();
   }
   return true;
 }
 
 DWORD CopyThread::Take() {
   std::unique_lock<std::mutex> lock(state_.mutex);
-  if (WaitUntil(lock, [&] { return !state_.results.empty(); })) {
-    const DWORD result = state_.results.front();
+  if (WaitUntil(lock, [&] { return !state_.results.empty() && state_.results.front(); })) {
+    const DWORD result = *state_.results.front();
     state_.results.pop_front();
-    --state_.outstanding;
+    ++state_.first;
     return result;
   }
   lock.unlock();
@@ -116,15 +136,16 @@ DWORD CopyThread::Take() {
 }
 
 CopyThread::~CopyThread() {
-  if (thread_ == nullptr) return;
+  if (started_ == 0) return;
   {
     std::unique_lock<std::mutex> lock(state_.mutex);
     state_.stop = true;
     state_.changed.notify_all();
-    WaitUntil(lock, [&] { return state_.ended; });
+    WaitUntil(
+        lock, [&] { return state_.ended == started_; }, /*until_all_ended=*/true);
   }
   if (control_.detach) control_.detach();
-  CloseHandle(thread_);
+  for (size_t i = 0; i < started_; ++i) CloseHandle(copiers_[i].thread);
 }
 
 }  // namespace snapshot

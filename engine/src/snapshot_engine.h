@@ -5,6 +5,7 @@
 #include <atomic>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include <w98/windows.h>
 
@@ -47,10 +48,10 @@ class SnapshotEngine {
   struct WorkerSlot {
     HANDLE thread = nullptr;
     DWORD id = 0;
-    HANDLE helper = nullptr;  // a thread working for the worker, controlled with it
+    std::vector<HANDLE> helpers;  // threads working for the worker, controlled with it
   };
 
-  // Sets (or, with nullptr, clears) the helper thread of a worker's slot.
+  // Adds a helper thread to a worker's slot, or (with nullptr) clears them all.
   void SetHelper(WorkerKind kind, HANDLE helper);
 
   WorkerSlot& Slot(WorkerKind kind);
