@@ -26,108 +26,88 @@ DWORD CopyThread::MakeCopy(const Job& job) {
 }
 
 DWORD WINAPI CopyThread::Run(LPVOID parameter) {
-  Copier& copier = *static_cast<Copier*>(parameter);
-  State& state = *copier.state;
+  State& state = *static_cast<State*>(parameter);
   // Marks the copier ended when the routine returns or unwinds (a stopped thread unwinds).
   struct EndMark {
-    Copier& copier;
+    State& state;
     ~EndMark() {
-      std::lock_guard<std::mutex> lock(copier.state->mutex);
-      if (!copier.ended) {
-        copier.ended = true;
-        ++copier.state->ended;
-      }
-      copier.state->changed.notify_all();
+      std::lock_guard<std::mutex> lock(state.mutex);
+      state.ended = true;
+      state.changed.notify_all();
     }
-  } mark{copier};
+  } mark{state};
   for (;;) {
-    std::pair<std::uint64_t, Job> job;
+    Job job;
     {
       std::unique_lock<std::mutex> lock(state.mutex);
-      ++state.copiers_waiting;
+      state.copier_waits = true;
       state.changed.wait(lock, [&] { return state.stop || !state.jobs.empty(); });
-      --state.copiers_waiting;
+      state.copier_waits = false;
       if (state.stop) return 0;
       job = std::move(state.jobs.front());
       state.jobs.pop_front();
     }
-    const DWORD result = MakeCopy(job.second);
+    const DWORD result = MakeCopy(job);
     std::lock_guard<std::mutex> lock(state.mutex);
-    state.results[static_cast<size_t>(job.first - state.first)] = result;
-    ++state.made_unseen;
-    if (state.owner_waits && state.results.front() &&
-        (state.made_unseen >= kWakeBatch || state.jobs.empty())) {
-      state.made_unseen = 0;
+    state.results.push_back(result);
+    if (state.owner_waits && (state.results.size() >= kWakeBatch || state.jobs.empty()))
       state.changed.notify_all();
-    }
   }
 }
 
 void CopyThread::Start(const Control& control) {
+  thread_ = CreateThread(nullptr, 0, Run, &state_, CREATE_SUSPENDED, nullptr);
+  if (thread_ == nullptr) return;
   control_ = control;
-  for (Copier& copier : copiers_) {
-    copier.state = &state_;
-    copier.thread = CreateThread(nullptr, 0, Run, &copier, CREATE_SUSPENDED, nullptr);
-    if (copier.thread == nullptr) break;
-    if (control_.attach) control_.attach(copier.thread);
-    ++started_;
-  }
-  for (size_t i = 0; i < started_; ++i) ResumeThread(copiers_[i].thread);
+  if (control_.attach) control_.attach(thread_);
+  ResumeThread(thread_);
 }
 
 bool CopyThread::Full() const {
   std::lock_guard<std::mutex> lock(state_.mutex);
-  return state_.results.size() >= kDepth;
+  return state_.outstanding >= kDepth;
 }
 
 bool CopyThread::Ready() const {
   std::lock_guard<std::mutex> lock(state_.mutex);
-  return !state_.results.empty() && state_.results.front().has_value();
+  return !state_.results.empty();
 }
 
 void CopyThread::Push(Job job) {
-  if (started_ == 0) {
+  if (thread_ == nullptr) {
     const DWORD result = MakeCopy(job);
     std::lock_guard<std::mutex> lock(state_.mutex);
-    state_.results.emplace_back(result);
+    state_.results.push_back(result);
+    ++state_.outstanding;
     return;
   }
   std::lock_guard<std::mutex> lock(state_.mutex);
-  state_.jobs.emplace_back(state_.first + state_.results.size(), std::move(job));
-  state_.results.emplace_back();
-  if (state_.copiers_waiting > 0) state_.changed.notify_all();
+  state_.jobs.push_back(std::move(job));
+  ++state_.outstanding;
+  if (state_.copier_waits) state_.changed.notify_all();
 }
 
-void CopyThread::NoteEndedCopiers() {
-  for (size_t i = 0; i < started_; ++i) {
-    Copier& copier = copiers_[i];
-    DWORD code = 0;
-    if (!copier.ended && GetExitCodeThread(copier.thread, &code) && code != STILL_ACTIVE) {
-      copier.ended = true;
-      ++state_.ended;
-    }
-  }
-}
-
-bool CopyThread::WaitUntil(std::unique_lock<std::mutex>& lock, const std::function<bool()>& done,
-                           bool until_all_ended) {
+bool CopyThread::WaitUntil(std::unique_lock<std::mutex>& lock, const std::function<bool()>& done) {
   while (!done()) {
-    if (!until_all_ended && state_.ended > 0) return false;
+    if (state_.ended) return false;
     state_.owner_waits = true;
     const bool now_done = state_.changed.wait_for(lock, kEndCheck, done);
     state_.owner_waits = false;
     if (now_done) break;
-    NoteEndedCopiers();
+    if (thread_ != nullptr) {
+      DWORD code = 0;
+      if (GetExitCodeThread(thread_, &code) && code != STILL_ACTIVE) state_.ended = true;
+    }
   }
   return true;
 }
 
 DWORD CopyThread::Take() {
   std::unique_lock<std::mutex> lock(state_.mutex);
-  if (WaitUntil(lock, [&] { return !state_.results.empty() && state_.results.front(); })) {
-    const DWORD result = *state_.results.front();
+  if (WaitUntil(lock, [&] { return !state_.results.empty(); })) {
+    const DWORD result = state_.results.front();
     state_.results.pop_front();
-    ++state_.first;
+    --state_.outstanding;
     return result;
   }
   lock.unlock();
@@ -136,16 +116,15 @@ DWORD CopyThread::Take() {
 }
 
 CopyThread::~CopyThread() {
-  if (started_ == 0) return;
+  if (thread_ == nullptr) return;
   {
     std::unique_lock<std::mutex> lock(state_.mutex);
     state_.stop = true;
     state_.changed.notify_all();
-    WaitUntil(
-        lock, [&] { return state_.ended == started_; }, /*until_all_ended=*/true);
+    WaitUntil(lock, [&] { return state_.ended; });
   }
   if (control_.detach) control_.detach();
-  for (size_t i = 0; i < started_; ++i) CloseHandle(copiers_[i].thread);
+  CloseHandle(thread_);
 }
 
 }  // namespace snapshot

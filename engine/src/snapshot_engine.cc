@@ -126,11 +126,7 @@ void SnapshotEngine::EndWorker(WorkerKind kind, DWORD thread_id) {
 
 void SnapshotEngine::SetHelper(WorkerKind kind, HANDLE helper) {
   std::lock_guard<std::mutex> lock(slots_mutex_);
-  std::vector<HANDLE>& helpers = Slot(kind).helpers;
-  if (helper == nullptr)
-    helpers.clear();
-  else
-    helpers.push_back(helper);
+  Slot(kind).helper = helper;
 }
 
 LONG SnapshotEngine::Init(const char* store_directory) {
@@ -205,9 +201,9 @@ LONG SnapshotEngine::SetSSState(LONG state) {
   for (WorkerSlot* slot : {&save_, &delete_, &fix_dates_}) {
     if (slot->thread == nullptr) continue;
     acted = true;
-    // The helpers first, so that a stopped worker never waits for a helper still at work; only
+    // The helper first, so that a stopped worker never waits for a helper still at work; only
     // the worker's own answer counts (the last call made decides it).
-    for (HANDLE helper : slot->helpers) control(helper);
+    if (slot->helper != nullptr) control(slot->helper);
     failed = !control(slot->thread);
   }
   return acted && failed ? SS_THREAD_CONTROL_FAILED : SS_OK;

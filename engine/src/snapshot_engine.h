@@ -5,7 +5,6 @@
 #include <atomic>
 #include <mutex>
 #include <string>
-#include <vector>
 
 #include <w98/windows.h>
 
@@ -48,10 +47,10 @@ class SnapshotEngine {
   struct WorkerSlot {
     HANDLE thread = nullptr;
     DWORD id = 0;
-    std::vector<HANDLE> helpers;  // threads working for the worker, controlled with it
+    HANDLE helper = nullptr;  // a thread working for the worker, controlled with it
   };
 
-  // Adds a helper thread to a worker's slot, or (with nullptr) clears them all.
+  // Sets (or, with nullptr, clears) the helper thread of a worker's slot.
   void SetHelper(WorkerKind kind, HANDLE helper);
 
   WorkerSlot& Slot(WorkerKind kind);

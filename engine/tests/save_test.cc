@@ -230,7 +230,7 @@ TEST_F(SaveFaultTest, AFullDiskEndsTheSaveWith102) {
 }
 
 TEST_F(SaveFaultTest, ACopyFailingWithRoomSkipsTheFile) {
-  ASSERT_TRUE(w98::FailCopyOf("C:\\WINDOWS\\BIG.DLL"));  // the second file's copy
+  ASSERT_TRUE(w98::FailNthCopy(2));  // the second file's copy
   ASSERT_EQ(DWORD(SS_SAVE_DONE), machine_.Save("19981115.S01"));
   EXPECT_EQ(
       "REM SOURCE=C:\\WINDOWS\\SYSTEM.INI  DestDir = c:\\windows\\zemo\\snapshot\\backup\r\n"

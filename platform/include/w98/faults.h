@@ -21,15 +21,8 @@ namespace w98 {
 // Returns false when there is no current machine or nth is 0.
 bool FailNthCopy(unsigned nth, DWORD error = ERROR_SHARING_VIOLATION);
 
-// Makes the next CopyFileA of the file `source` (a DOS path of its long name, in any case) that
-// gets as far as copying, in any process of the current machine, fail with `error` as the
-// switched copy of FailNthCopy does; copies of other files go on. Unlike a count, this names
-// the same copy whatever order concurrent copies run in. A new call of either kind replaces
-// the switch. Returns false when there is no current machine or `source` is empty.
-bool FailCopyOf(const char* source, DWORD error = ERROR_SHARING_VIOLATION);
-
-// How many copies are still to come before the switched copy fails (1: the next one, or the
-// next of the file that FailCopyOf named); 0 when no copy fault is pending.
+// How many copies are still to come before the switched copy fails (1: the next one);
+// 0 when no copy fault is pending.
 unsigned PendingCopyFault();
 
 // Removes every fault switch of the current machine.

@@ -221,7 +221,7 @@ DWORD CopyFileImpl(LPCSTR existing, LPCSTR target, BOOL fail_if_exists) {
 
   const DWORD attributes =
       ReadDosAttributes(from.folder.get(), from.leaf.c_str(), false) | FILE_ATTRIBUTE_ARCHIVE;
-  const DWORD injected = TakeCopyFault(from.dos);
+  const DWORD injected = TakeCopyFault();
   // The drive is charged what the copy adds: its size less what the replaced file held.
   const std::int64_t replaced = to.exists ? static_cast<std::int64_t>(to.st.st_size) : 0;
   CopyCharge charge(to.drive);

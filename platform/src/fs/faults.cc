@@ -1,7 +1,6 @@
 // Fault switches, kept in MACHINE/run/faults.ini:
 //   [copy]
 //   countdown=<copies still to come before the failing one; 1 = the next>
-//   source=<or: the DOS path of the file whose next copy fails>
 //   error=<the Win32 error of the failing copy>
 // changed only under a lock of the file itself, so processes never lose each other's counts.
 #include "fs/faults.h"
@@ -17,8 +16,6 @@
 
 #include "core/ini_document.h"
 #include "core/machine.h"
-#include "core/path.h"
-#include "core/text.h"
 #include "fs/unique_fd.h"
 #include "w98/faults.h"
 #include "w98/winerror.h"
@@ -78,23 +75,17 @@ unsigned ReadUnsigned(const IniDocument& doc, std::string_view section, std::str
 
 }  // namespace
 
-DWORD TakeCopyFault(std::string_view source) {
+DWORD TakeCopyFault() {
   auto machine = Machine::Current();
   if (!machine) return ERROR_SUCCESS;
   LockedFaults faults(*machine, false);
   if (!faults.valid()) return ERROR_SUCCESS;
-  if (const auto named = faults.doc().Get("copy", "source")) {
-    DosPath path;
-    if (FoldDosPath(*named, path) != ERROR_SUCCESS || !EqualsNoCase(path.ToString(), source))
-      return ERROR_SUCCESS;
-  } else {
-    const unsigned countdown = ReadUnsigned(faults.doc(), "copy", "countdown");
-    if (countdown == 0) return ERROR_SUCCESS;
-    if (countdown > 1) {
-      faults.doc().Set("copy", "countdown", std::to_string(countdown - 1));
-      faults.Save();
-      return ERROR_SUCCESS;
-    }
+  const unsigned countdown = ReadUnsigned(faults.doc(), "copy", "countdown");
+  if (countdown == 0) return ERROR_SUCCESS;
+  if (countdown > 1) {
+    faults.doc().Set("copy", "countdown", std::to_string(countdown - 1));
+    faults.Save();
+    return ERROR_SUCCESS;
   }
   const DWORD error = ReadUnsigned(faults.doc(), "copy", "error");
   faults.doc().DeleteSection("copy");
@@ -111,20 +102,7 @@ bool FailNthCopy(unsigned nth, DWORD error) {
   if (!machine || nth == 0) return false;
   internal::LockedFaults faults(*machine, true);
   if (!faults.valid()) return false;
-  faults.doc().DeleteSection("copy");
   faults.doc().Set("copy", "countdown", std::to_string(nth));
-  faults.doc().Set("copy", "error", std::to_string(error));
-  faults.Save();
-  return true;
-}
-
-bool FailCopyOf(const char* source, DWORD error) {
-  auto machine = internal::Machine::Current();
-  if (!machine || source == nullptr || *source == '\0') return false;
-  internal::LockedFaults faults(*machine, true);
-  if (!faults.valid()) return false;
-  faults.doc().DeleteSection("copy");
-  faults.doc().Set("copy", "source", source);
   faults.doc().Set("copy", "error", std::to_string(error));
   faults.Save();
   return true;
@@ -134,9 +112,7 @@ unsigned PendingCopyFault() {
   auto machine = internal::Machine::Current();
   if (!machine) return 0;
   internal::LockedFaults faults(*machine, false);
-  if (!faults.valid()) return 0;
-  if (faults.doc().Get("copy", "source")) return 1;
-  return internal::ReadUnsigned(faults.doc(), "copy", "countdown");
+  return faults.valid() ? internal::ReadUnsigned(faults.doc(), "copy", "countdown") : 0;
 }
 
 void ClearFaults() {

@@ -39,25 +39,6 @@ TEST_F(FaultsTest, TheNthCopyFailsWithRoomOnTheDiskAndLeavesNoTarget) {
     EXPECT_EQ(e.path().filename().string().find(':'), std::string::npos) << e.path();
 }
 
-TEST_F(FaultsTest, TheNamedFilesNextCopyFailsAndOthersGoOn) {
-  machine_.WriteFile("other.txt", "other");
-  ASSERT_TRUE(FailCopyOf("c:\\SRC.TXT", ERROR_READ_FAULT));
-  EXPECT_EQ(PendingCopyFault(), 1u);
-  EXPECT_TRUE(CopyFileA("C:\\other.txt", "C:\\a.txt", FALSE)) << "another file's copy";
-  EXPECT_EQ(PendingCopyFault(), 1u);
-  SetLastError(0xdeadbeef);
-  EXPECT_FALSE(CopyFileA("C:\\src.txt", "C:\\b.txt", FALSE));
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_READ_FAULT));
-  EXPECT_FALSE(std::filesystem::exists(machine_.OnC("b.txt")));
-  EXPECT_EQ(PendingCopyFault(), 0u);
-  EXPECT_TRUE(CopyFileA("C:\\src.txt", "C:\\b.txt", FALSE)) << "only one copy fails";
-  // A count replaces a named switch, and the other way round.
-  ASSERT_TRUE(FailCopyOf("C:\\src.txt"));
-  ASSERT_TRUE(FailNthCopy(1));
-  EXPECT_FALSE(CopyFileA("C:\\other.txt", "C:\\c.txt", FALSE));
-  EXPECT_TRUE(CopyFileA("C:\\src.txt", "C:\\d.txt", FALSE));
-}
-
 TEST_F(FaultsTest, HoldsForChildProcessesOfTheMachine) {
   ASSERT_TRUE(FailNthCopy(1));
   const pid_t child = ::fork();
