@@ -240,7 +240,7 @@ DWORD CopyFileImpl(LPCSTR existing, LPCSTR target, BOOL fail_if_exists) {
   bool plain = !HiveFileInUse(from.st);
   if (plain) {
     if ((error = open_source()) != ERROR_SUCCESS) return error;
-    if (MayBeDatabase(from.st) && HasDatabaseHeader(in.get())) {
+    if (HasDatabaseHeader(in.get(), from.st)) {
       in.reset();
       plain = false;
     }

@@ -27,10 +27,10 @@ constexpr std::string_view kHelperSuffixes[] = {"-journal", "-wal", "-shm"};
 std::mutex g_copying_mutex;
 std::set<std::pair<dev_t, ino_t>> g_copying;
 
-bool LooksLikeDatabase(const std::filesystem::path& file) {
+bool LooksLikeDatabase(const std::filesystem::path& file, const struct stat& st) {
   const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
-  const bool database = HasDatabaseHeader(fd);
+  const bool database = HasDatabaseHeader(fd, st);
   ::close(fd);
   return database;
 }
@@ -49,14 +49,11 @@ std::filesystem::path TempBeside(const std::filesystem::path& target) {
 
 }  // namespace
 
-bool HasDatabaseHeader(int fd) {
+bool HasDatabaseHeader(int fd, const struct stat& st) {
+  if (st.st_size <= 0 || st.st_size % 512 != 0) return false;
   char header[16] = {};
   const ssize_t n = ::pread(fd, header, sizeof header, 0);
   return n == sizeof header && std::memcmp(header, "SQLite format 3", 16) == 0;
-}
-
-bool MayBeDatabase(const struct stat& st) {
-  return st.st_size > 0 && st.st_size % 512 == 0;
 }
 
 bool HiveFileInUse(const struct stat& st) {
@@ -86,7 +83,7 @@ bool CopyHiveConsistently(const std::filesystem::path& source, const std::filesy
     std::lock_guard<std::mutex> lock(g_copying_mutex);
     copying = g_copying.count(id) != 0;
   }
-  if (!live && !copying && !LooksLikeDatabase(source)) return false;
+  if (!live && !copying && !LooksLikeDatabase(source, st)) return false;
 
   // A hive open here as the target (a restore in this process) lets go of its file first.
   BeforeHiveReplaced(target);

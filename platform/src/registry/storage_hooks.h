@@ -20,13 +20,11 @@ bool IsRegistryHelperFile(std::string_view name);
 // would drop the locks SQLite holds on it), so CopyFileA hands it to CopyHiveConsistently.
 bool HiveFileInUse(const struct stat& st);
 
-// True when the open file `fd` begins as an SQLite database does: it may be a hive that another
-// process writes, so CopyFileA hands it to CopyHiveConsistently instead of copying its bytes.
-bool HasDatabaseHeader(int fd);
-
-// False for a file whose size rules out an SQLite database: one holds a whole number of pages
-// of at least 512 bytes, so only such a file needs HasDatabaseHeader's look.
-bool MayBeDatabase(const struct stat& st);
+// True when the open file `fd` (of status `st`) begins as an SQLite database does: it may be a
+// hive that another process writes, so CopyFileA hands it to CopyHiveConsistently instead of
+// copying its bytes. A database holds a whole number of pages of at least 512 bytes, so a file
+// of any other size is answered without reading it.
+bool HasDatabaseHeader(int fd, const struct stat& st);
 
 // CopyFileA asks this for every source that may be a hive. When `source` is a hive that may be
 // open, the storage writes a complete, openable copy of it as of one moment to `target` (a new host
