@@ -23,8 +23,8 @@
 namespace w98::internal {
 namespace {
 
-// Identity of the machine.ini that the capacities were read from: a change of contents
-// changes its time, size or inode (it is replaced by a rename).
+// The drive capacities as last read from machine.ini, with the stamp of the file they were read
+// from (Machine::IniStamp: a change of contents changes it).
 struct Capacities {
   std::mutex mutex;
   const Machine* machine = nullptr;

@@ -23,24 +23,16 @@
 namespace w98::internal {
 namespace {
 
-std::filesystem::path FaultsFile(const Machine& machine) {
-  return machine.Root() / "run" / "faults.ini";
-}
+// Below the machine folder: it is asked at every copy, so one lookup, not a walk from the root.
+constexpr const char* kFaultsFile = "run/faults.ini";
 
 // The faults file, opened and locked; `create` makes it when missing.
 class LockedFaults {
  public:
   LockedFaults(const Machine& machine, bool create) {
-    const int flags = O_RDWR | O_CLOEXEC | O_NOFOLLOW | (create ? O_CREAT : 0);
-    if (machine.RootFd() >= 0) {
-      // Asked at every copy: one lookup below the machine folder, not a walk from the root.
-      if (create) ::mkdirat(machine.RootFd(), "run", 0755);
-      fd_.reset(::openat(machine.RootFd(), "run/faults.ini", flags, 0644));
-    } else {
-      const std::filesystem::path file = FaultsFile(machine);
-      if (create) ::mkdir(file.parent_path().c_str(), 0755);
-      fd_.reset(::open(file.c_str(), flags, 0644));
-    }
+    if (create) ::mkdirat(machine.RootFd(), "run", 0755);
+    fd_.reset(::openat(machine.RootFd(), kFaultsFile,
+                       O_RDWR | O_CLOEXEC | O_NOFOLLOW | (create ? O_CREAT : 0), 0644));
     if (!fd_.valid()) return;
     ::flock(fd_.get(), LOCK_EX);
     std::string bytes;
@@ -117,7 +109,7 @@ unsigned PendingCopyFault() {
 
 void ClearFaults() {
   auto machine = internal::Machine::Current();
-  if (machine) ::unlink(internal::FaultsFile(*machine).c_str());
+  if (machine) ::unlinkat(machine->RootFd(), internal::kFaultsFile, 0);
 }
 
 }  // namespace w98
