@@ -106,6 +106,12 @@ void WaitForQuietInodes() {
   std::this_thread::sleep_for(wait);
 }
 
+// Folders moved aside since the last timed run began, whose cached pages are still held.
+std::vector<fs::path>& MovedSinceLastRun() {
+  static std::vector<fs::path> folders;
+  return folders;
+}
+
 // Moves a host folder out of the way instead of deleting it (see above: a deletion slows every
 // file created for minutes after it). The folders moved away are deleted when the program ends.
 void MoveAside(const fs::path& folder) {
@@ -117,6 +123,7 @@ void MoveAside(const fs::path& folder) {
     place = TrashFolder() / (std::to_string(::getpid()) + "-" + std::to_string(++moved));
   } while (fs::exists(place));
   fs::rename(folder, place);
+  MovedSinceLastRun().push_back(place);
 }
 
 // Drops the cached pages of every file below `folder` (written back already).
@@ -132,21 +139,24 @@ void EvictCachedPages(const fs::path& folder) {
   }
 }
 
-// Writes what earlier runs left in the page cache to the disk. The kernel of this build machine
-// leaves gigabytes dirty for minutes and then writes them back, or throttles writers, in the
-// middle of whatever runs then: each timed run starts with nothing dirty instead, so that it
-// pays for its own writes only.
+// Readies the machine for a timed run.
 //
-// Then the pages that the copies moved aside hold are given back. This machine is a virtual
-// one whose memory is first touched when the page cache grows into it, and a first touch
-// costs many times a copy into a page used before: without this, every run would write its
-// copies into colder memory than the one before it (the third save of a row took twice the
+// First it writes what earlier runs left in the page cache to the disk. The kernel of this
+// build machine leaves gigabytes dirty for minutes and then writes them back, or throttles
+// writers, in the middle of whatever runs then: each timed run starts with nothing dirty
+// instead, so that it pays for its own writes only.
+//
+// Then it gives back the pages held by the copies moved aside since the last run. This machine
+// is a virtual one whose memory is first touched when the page cache grows into it, and a first
+// touch costs many times a copy into a page used before: without this, every run would write
+// its copies into colder memory than the one before it (the third save of a row took twice the
 // time of the first, all of it in the kernel's memcpy), and which benchmark ran first would
-// decide the comparison. Each timed run writes into memory freed by the run before it instead,
+// decide the comparison. Each timed run writes into memory freed by the run before it instead;
 // the files it reads stay cached.
-void WriteBackDirtyData() {
+void PrepareTimedRun() {
   ::sync();
-  if (fs::exists(TrashFolder())) EvictCachedPages(TrashFolder());
+  for (const fs::path& folder : MovedSinceLastRun()) EvictCachedPages(folder);
+  MovedSinceLastRun().clear();
 }
 
 // Runs a save to its end; returns its completion code (0: none came).
@@ -267,7 +277,7 @@ void BM_CopyBaseline(benchmark::State& state) {
   const std::string target = MachineFolder() + "/cp-baseline";
   for (auto _ : state) {
     MoveAside(target);
-    WriteBackDirtyData();
+    PrepareTimedRun();
     const auto start = std::chrono::steady_clock::now();
     const int rc = std::system(("cp -a '" + source + "' '" + target + "'").c_str());
     state.SetIterationTime(Seconds(start));
@@ -280,7 +290,7 @@ void BM_CopyBaseline(benchmark::State& state) {
 void BM_BaseSnapshot(benchmark::State& state) {
   for (auto _ : state) {
     ResetStore();
-    WriteBackDirtyData();
+    PrepareTimedRun();
     const auto start = std::chrono::steady_clock::now();
     const DWORD code = Save(NextName());
     state.SetIterationTime(Seconds(start));
@@ -302,7 +312,7 @@ void BM_UnchangedSnapshot(benchmark::State& state) {
     // What the base snapshot left to write behind is written before the second one starts.
     RegFlushKey(HKEY_CURRENT_USER);
     const LONG stored_before = GetSSFilesCount();
-    WriteBackDirtyData();
+    PrepareTimedRun();
     const auto start = std::chrono::steady_clock::now();
     const DWORD code = Save(NextName());
     state.SetIterationTime(Seconds(start));
@@ -361,7 +371,7 @@ void BM_DeleteShared(benchmark::State& state) {
       state.SkipWithError("the save failed");
       break;
     }
-    WriteBackDirtyData();
+    PrepareTimedRun();
     const auto start = std::chrono::steady_clock::now();
     const DWORD code = Delete(name);
     state.SetIterationTime(Seconds(start));
@@ -393,13 +403,13 @@ void BM_DeleteOwn(benchmark::State& state) {
       state.SkipWithError("cp -a failed");
       break;
     }
-    WriteBackDirtyData();
+    PrepareTimedRun();
     const auto rm_start = std::chrono::steady_clock::now();
     if (std::system(("rm -r '" + baseline.string() + "'").c_str()) != 0)
       state.SkipWithError("rm -r failed");
     rm_seconds = Seconds(rm_start);
 
-    WriteBackDirtyData();
+    PrepareTimedRun();
     const auto start = std::chrono::steady_clock::now();
     const DWORD code = Delete(name);
     const double seconds = Seconds(start);
@@ -469,7 +479,7 @@ void BM_Redate(benchmark::State& state) {
     clock.wHour = 12;
     SetLocalTime(&clock);
 
-    WriteBackDirtyData();
+    PrepareTimedRun();
     const auto start = std::chrono::steady_clock::now();
     const DWORD code = FixDates(1, pairs);
     state.SetIterationTime(Seconds(start));
