@@ -262,7 +262,7 @@ class SaveRun {
     }
     // Marked here rather than by the copier, whose thread bounds how fast the save runs.
     SetFileAttributesA(item.stored.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
-    AppendRestoreLines(item.facts, item.version, item.facts.path, item.stored);
+    AppendRestoreLines(item.facts, item.version, item.original, item.stored);
     WriteTo(log_, texts::BackupLogCopied(item.facts.path, copy_folder_));
     Section index(*references_, cat::kIndex);
     const int count = index.ReadInt(cat::kIndexCount, 0) + 1;

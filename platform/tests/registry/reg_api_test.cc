@@ -5,7 +5,6 @@
 #include <strings.h>
 
 #include <algorithm>
-
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -313,8 +312,6 @@ TEST_F(RegApiTest, WritesPersistAndHandlesWorkFromAnyThread) {
 
 namespace {
 
-// A key with many subkeys (as the engine's reference table has one per stored file): each is
-// found under any case while subkeys come and go, and enumeration keeps its sorted order.
 TEST_F(RegApiTest, SubkeysAreEnumeratedInOrderWhateverOrderTheyWereMadeIn) {
   // Runs upward, downward, and jumps between them, with deletions: enumeration is always in
   // name order without regard to case.
@@ -352,6 +349,8 @@ TEST_F(RegApiTest, SubkeysAreEnumeratedInOrderWhateverOrderTheyWereMadeIn) {
   EXPECT_EQ(listed, made);
 }
 
+// A key with many subkeys (as the engine's reference table has one per stored file): each is
+// found under any case while subkeys come and go, and enumeration keeps its sorted order.
 TEST_F(RegApiTest, ManySubkeysAreFoundInAnyCaseWhileTheyChange) {
   constexpr int kCount = 150;
   auto name = [](const char* prefix, int i) {
