@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/machine.h"
+#include "core/open_folders.h"
 #include "core/text.h"
 #include "fs/folder_listing.h"
 #include "fs/host_calls.h"
@@ -65,6 +66,7 @@ struct MachineRoot {
   std::shared_ptr<Machine> machine;
   UniqueFd fd;
   mutable FolderSpellings spellings;
+  mutable OpenFolders open_folders;
 };
 
 std::mutex g_root_mutex;
@@ -271,25 +273,30 @@ DWORD Locate(const DosPath& path, Location& out) {
 
   std::vector<std::string> on_disk;
   UniqueFd folder;
-  std::string given_folders;  // the key of their remembered spelling
+  std::string given_folders;  // the key of their kept folder and remembered spelling
   if (folders > 0) {
+    given_folders.assign(1, drive_folder);
+    for (size_t i = 0; i < folders; ++i) (given_folders += '\\') += path.parts[i];
+  }
+  std::uint64_t begun = 0;
+  const bool kept = folders > 0 && root->open_folders.Find(given_folders, &folder, &on_disk);
+  if (folders > 0 && !kept) {
+    begun = root->open_folders.Begin();
     // Fast path: the folders exist in the spelling the walk found for the given one before (a
     // spelling is remembered only when the given one was not on disk), or in the spelling
     // given, resolved by the kernel in one call that refuses every link. Anything else takes
     // the walk, which also finds other spellings.
-    const auto open_folders = [&](const std::vector<std::string>& parts) {
+    const auto open_path = [&](const std::vector<std::string>& parts) {
       std::string relative(1, drive_folder);
       for (size_t i = 0; i < folders; ++i) (relative += '/') += parts[i];
       folder.reset(OpenBeneath(root->fd.get(), relative.c_str(), O_PATH | O_DIRECTORY));
       return folder.valid();
     };
-    given_folders.assign(1, drive_folder);
-    for (size_t i = 0; i < folders; ++i) (given_folders += '\\') += path.parts[i];
     std::vector<std::string> known;
     if (root->spellings.Find(given_folders, &known) && known.size() == folders &&
-        open_folders(known)) {
+        open_path(known)) {
       on_disk = std::move(known);
-    } else if (open_folders(path.parts)) {
+    } else if (open_path(path.parts)) {
       on_disk.assign(path.parts.begin(), path.parts.begin() + folders);
     }
   }
@@ -298,7 +305,12 @@ DWORD Locate(const DosPath& path, Location& out) {
     const DWORD error =
         WalkFolders(root->fd.get(), drive_folder, path.parts, folders, folder, on_disk);
     if (error != ERROR_SUCCESS) return error;
-    if (!given_folders.empty()) root->spellings.Remember(std::move(given_folders), on_disk);
+    if (!given_folders.empty()) root->spellings.Remember(given_folders, on_disk);
+  }
+  if (folders > 0 && !kept) {
+    const char drive_name[2] = {drive_folder, '\0'};
+    root->open_folders.Keep(begun, given_folders, root->fd.get(), drive_name, on_disk,
+                            folder.get());
   }
 
   std::string host = root->machine->Root().native();

@@ -1,6 +1,8 @@
 #include "core/path.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 
@@ -85,6 +87,60 @@ TEST(DosPath, FoldersInAnotherCaseFollowTheDiskAsItChanges) {
   EXPECT_NE(ResolveDosPath("c:\\windows\\mixed\\sub\\b.txt", found), ERROR_SUCCESS);
   fs::remove(machine.OnC("WINDOWS/MIXED"));
   EXPECT_EQ(ResolveDosPath("c:\\windows\\mixed\\sub\\b.txt", found), ERROR_PATH_NOT_FOUND);
+}
+
+// A path's folder, once resolved, is reused by later resolutions only while every folder on its
+// way stays as it was: whatever happens to a folder at any depth (renamed, deleted and made
+// again, replaced by a rename over it, swapped for a link), the next resolution follows the disk.
+TEST(DosPath, ResolvedFoldersFollowEveryChangeOnTheirWay) {
+  namespace fs = std::filesystem;
+  w98::testing::TempMachine machine;
+  const auto inode = [](const fs::path& host) {
+    struct stat st {};
+    return ::stat(host.c_str(), &st) == 0 ? st.st_ino : 0;
+  };
+  // The file the path leads to now, as its inode (0: missing).
+  const auto leads_to = [](const char* dos) -> ino_t {
+    Location where;
+    if (LocateDosPath(dos, where) != ERROR_SUCCESS || !where.exists) return 0;
+    return where.st.st_ino;
+  };
+  const char* const path = "C:\\A\\B\\C\\f.txt";
+  machine.WriteFile("A/B/C/f.txt", "first");
+  for (int pass = 0; pass < 3; ++pass) EXPECT_EQ(leads_to(path), inode(machine.OnC("A/B/C/f.txt")));
+
+  // A folder in the middle renamed, and another made in its place.
+  fs::rename(machine.OnC("A/B"), machine.OnC("A/B.old"));
+  EXPECT_EQ(leads_to(path), 0u);
+  machine.WriteFile("A/B/C/f.txt", "second");
+  EXPECT_EQ(leads_to(path), inode(machine.OnC("A/B/C/f.txt")));
+  EXPECT_EQ(leads_to(path), inode(machine.OnC("A/B/C/f.txt")));
+
+  // The last folder replaced by a folder from elsewhere renamed over it.
+  machine.WriteFile("Elsewhere/X/f.txt", "third");
+  fs::remove(machine.OnC("A/B/C/f.txt"));
+  fs::rename(machine.OnC("Elsewhere/X"), machine.OnC("A/B/C"));
+  EXPECT_EQ(leads_to(path), inode(machine.OnC("A/B/C/f.txt")));
+
+  // The top folder deleted with everything in it, and made again.
+  fs::remove_all(machine.OnC("A"));
+  EXPECT_EQ(leads_to(path), 0u);
+  machine.WriteFile("A/B/C/f.txt", "fourth");
+  EXPECT_EQ(leads_to(path), inode(machine.OnC("A/B/C/f.txt")));
+
+  // A folder on the way moved aside and a link to it put in its place: refused.
+  fs::rename(machine.OnC("A/B"), machine.OnC("A/Moved"));
+  fs::create_directory_symlink(machine.OnC("A/Moved"), machine.OnC("A/B"));
+  Location where;
+  EXPECT_EQ(LocateDosPath(path, where), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+
+  // Files made and removed beside the path change nothing of where it leads.
+  fs::remove(machine.OnC("A/B"));
+  fs::rename(machine.OnC("A/Moved"), machine.OnC("A/B"));
+  EXPECT_EQ(leads_to(path), inode(machine.OnC("A/B/C/f.txt")));
+  machine.WriteFile("A/B/other.txt", "x");
+  fs::remove(machine.OnC("A/B/other.txt"));
+  EXPECT_EQ(leads_to(path), inode(machine.OnC("A/B/C/f.txt")));
 }
 
 }  // namespace

@@ -1,0 +1,135 @@
+#include "core/open_folders.h"
+
+#include <fcntl.h>
+#include <pthread.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+
+#include <atomic>
+#include <cstdio>
+
+namespace w98::internal {
+namespace {
+
+// What a watched folder reports: entries removed or moved in or out (a folder of those among
+// them changes paths), and the folder itself deleted or moved. Entries made are not watched: a
+// new entry cannot change where an existing path leads.
+constexpr std::uint32_t kWatchMask =
+    IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
+// Kept folders and watches are bounded; past the bound the folders are forgotten.
+constexpr size_t kMaxKept = 1024;
+constexpr size_t kMaxWatches = 4096;
+
+// Counts the forks of this process, as seen in each child: an object made before a fork must
+// not be used in the child, which shares its notification queue with the parent and may hold
+// its lock as another thread left it.
+std::atomic<std::uint64_t> g_fork_epoch{0};
+
+std::uint64_t ForkEpoch() {
+  static const bool registered = [] {
+    ::pthread_atfork(nullptr, nullptr,
+                     [] { g_fork_epoch.fetch_add(1, std::memory_order_relaxed); });
+    return true;
+  }();
+  (void)registered;
+  return g_fork_epoch.load(std::memory_order_relaxed);
+}
+
+bool ChangesPaths(const inotify_event& e) {
+  if (e.mask & (IN_Q_OVERFLOW | IN_IGNORED | IN_DELETE_SELF | IN_MOVE_SELF)) return true;
+  return (e.mask & IN_ISDIR) && (e.mask & (IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO));
+}
+
+bool SameFolder(int a, int b) {
+  struct stat sa {
+  }, sb{};
+  return ::fstat(a, &sa) == 0 && ::fstat(b, &sb) == 0 && sa.st_dev == sb.st_dev &&
+         sa.st_ino == sb.st_ino;
+}
+
+}  // namespace
+
+OpenFolders::OpenFolders()
+    : notify_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)), fork_epoch_(ForkEpoch()) {}
+
+OpenFolders::~OpenFolders() = default;
+
+bool OpenFolders::Usable() const {
+  return notify_.valid() && fork_epoch_ == g_fork_epoch.load(std::memory_order_relaxed);
+}
+
+bool OpenFolders::Find(const std::string& key, UniqueFd* folder,
+                       std::vector<std::string>* on_disk) {
+  if (!Usable()) return false;
+  std::lock_guard<std::mutex> lock(mutex_);
+  Drain();
+  auto it = kept_.find(key);
+  if (it == kept_.end()) return false;
+  folder->reset(::fcntl(it->second.folder.get(), F_DUPFD_CLOEXEC, 0));
+  if (!folder->valid()) return false;
+  *on_disk = it->second.on_disk;
+  return true;
+}
+
+std::uint64_t OpenFolders::Begin() {
+  if (!Usable()) return 0;
+  std::lock_guard<std::mutex> lock(mutex_);
+  Drain();
+  return generation_;
+}
+
+void OpenFolders::Keep(std::uint64_t begun, const std::string& key, int root_fd,
+                       const char* drive_folder, const std::vector<std::string>& on_disk,
+                       int folder) {
+  if (!Usable()) return;
+  std::lock_guard<std::mutex> lock(mutex_);
+  Drain();
+  if (generation_ != begun) return;
+  // Watch the machine folder and every folder on the way but the last (whose own renaming or
+  // deletion its parent reports), opening them again one by one without following links; the
+  // walk ends at the same folder, or the resolution no longer holds.
+  if (!Watch(root_fd)) return;
+  UniqueFd current(::openat(root_fd, drive_folder, O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  for (const std::string& name : on_disk) {
+    if (!current.valid() || !Watch(current.get())) return;
+    current.reset(
+        ::openat(current.get(), name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  }
+  if (!current.valid() || !SameFolder(current.get(), folder)) return;
+  // The watches were in place before the walk: a change before it ended is reported now.
+  Drain();
+  if (generation_ != begun) return;
+  if (kept_.size() >= kMaxKept) kept_.clear();
+  kept_[key] = Kept{std::move(current), on_disk};
+}
+
+bool OpenFolders::Watch(int fd) {
+  char path[64];
+  std::snprintf(path, sizeof path, "/proc/self/fd/%d", fd);
+  if (watches_.size() >= kMaxWatches) return false;
+  const int wd = ::inotify_add_watch(notify_.get(), path, kWatchMask);
+  if (wd < 0) return false;
+  watches_.insert(wd);
+  return true;
+}
+
+void OpenFolders::Drain() {
+  alignas(inotify_event) char buffer[16384];
+  bool changed = false;
+  for (;;) {
+    const ssize_t n = ::read(notify_.get(), buffer, sizeof buffer);
+    if (n <= 0) break;  // EAGAIN: nothing more
+    for (ssize_t at = 0; at < n;) {
+      const auto* e = reinterpret_cast<const inotify_event*>(buffer + at);
+      at += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
+      if (e->mask & IN_IGNORED) watches_.erase(e->wd);
+      if (ChangesPaths(*e)) changed = true;
+    }
+  }
+  if (changed) {
+    ++generation_;
+    kept_.clear();
+  }
+}
+
+}  // namespace w98::internal
