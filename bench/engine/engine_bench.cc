@@ -22,6 +22,7 @@
 // passed since that deletion (QUILLOW_BENCH_NO_WAIT=1 skips the wait; QUILLOW_BENCH_KEEP_TRASH=1
 // keeps the old copies instead, for runs one after another).
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -153,10 +154,22 @@ void EvictCachedPages(const fs::path& folder) {
 // time of the first, all of it in the kernel's memcpy), and which benchmark ran first would
 // decide the comparison. Each timed run writes into memory freed by the run before it instead;
 // the files it reads stay cached.
+//
+// Last it touches and frees twice the memory that a run writes into. The host takes back memory
+// that stays free for a few seconds, so even pages given back were cold again for the first run
+// of a benchmark (nothing moved aside before it) and after any pause: the first `cp -a` of a
+// series took twice the time of the next two.
 void PrepareTimedRun() {
   ::sync();
   for (const fs::path& folder : MovedSinceLastRun()) EvictCachedPages(folder);
   MovedSinceLastRun().clear();
+  const size_t bytes = 2 * static_cast<size_t>(quillow::bench::GeneratedBytes(MachineShape{}));
+  void* memory = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (memory == MAP_FAILED) return;
+  const long page = ::sysconf(_SC_PAGESIZE);
+  for (size_t at = 0; at < bytes; at += static_cast<size_t>(page))
+    static_cast<volatile char*>(memory)[at] = 1;
+  ::munmap(memory, bytes);
 }
 
 // Runs a save to its end; returns its completion code (0: none came).
@@ -188,8 +201,14 @@ DWORD FixDates(LONG days, std::vector<SSRenameRecord>& pairs) {
   return window.WaitFor(&code, 3600 * 1000) ? code : 0;
 }
 
+// The time since `since`, which ends a timed run; with QUILLOW_BENCH_EACH=1 each run's time is
+// also shown on stderr, since a mean hides a single run that this shared machine slowed down.
 double Seconds(const std::chrono::steady_clock::time_point& since) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+  if (EnvironmentSays("QUILLOW_BENCH_EACH"))
+    std::fprintf(stderr, "  run: %.0f ms\n", seconds * 1000);
+  return seconds;
 }
 
 // Takes the current machine back to no snapshot: an empty store and a catalogue holding only the
