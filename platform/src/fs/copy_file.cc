@@ -219,8 +219,6 @@ DWORD CopyFileImpl(LPCSTR existing, LPCSTR target, BOOL fail_if_exists) {
     if (bits & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN)) return ERROR_ACCESS_DENIED;
   }
 
-  const DWORD attributes =
-      ReadDosAttributes(from.folder.get(), from.leaf.c_str(), false) | FILE_ATTRIBUTE_ARCHIVE;
   const DWORD injected = TakeCopyFault();
   // The drive is charged what the copy adds: its size less what the replaced file held.
   const std::int64_t replaced = to.exists ? static_cast<std::int64_t>(to.st.st_size) : 0;
@@ -245,6 +243,11 @@ DWORD CopyFileImpl(LPCSTR existing, LPCSTR target, BOOL fail_if_exists) {
       plain = false;
     }
   }
+  // The source's attributes, through its descriptor when it is open.
+  const DWORD attributes =
+      (in.valid() ? ReadDosAttributesOfFd(in.get(), false)
+                  : ReadDosAttributes(from.folder.get(), from.leaf.c_str(), false)) |
+      FILE_ATTRIBUTE_ARCHIVE;
   if (!plain) {
     const std::string temp = TemporaryName();
     DWORD hive_error = ERROR_SUCCESS;
