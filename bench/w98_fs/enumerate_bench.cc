@@ -27,6 +27,9 @@
 namespace {
 
 constexpr int kFiles = 10000;
+// A folder four levels down, as C:\WINDOWS\SYSTEM\... is, holding kDeepFiles files.
+constexpr const char* kDeepFolder = "WINDOWS/SYSTEM/DEEP/ER";
+constexpr int kDeepFiles = 1000;
 
 // One machine for the whole run, with C:\BENCH holding kFiles files: half with 8.3 names, half
 // with long names that need aliases; every third with a DOS attribute record.
@@ -51,6 +54,12 @@ class BenchMachine {
       const std::filesystem::path path = folder_ / name;
       std::ofstream(path) << "contents of " << name;
       if (i % 3 == 0) ::setxattr(path.c_str(), "user.DOSATTRIB", "0x21", 4, 0);
+    }
+    const std::filesystem::path deep = machine_.OnC(kDeepFolder);
+    std::filesystem::create_directories(deep);
+    for (int i = 0; i < kDeepFiles; ++i) {
+      std::snprintf(name, sizeof name, "F%07d.DLL", i);
+      std::ofstream(deep / name) << "contents of " << name;
     }
     // Let the folder settle so that its listing may be kept between searches.
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -137,6 +146,27 @@ void BM_W98_FindThenGetAttributes(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * kFiles);
 }
 BENCHMARK(BM_W98_FindThenGetAttributes)->Unit(benchmark::kMillisecond);
+
+// GetFileAttributesA of files named by their exact full paths four folders down: what every file
+// call pays to resolve a path, the folders on its way included.
+void BM_W98_GetAttributesFourFoldersDown(benchmark::State& state) {
+  BenchMachine::Get();
+  std::vector<std::string> paths;
+  char name[64];
+  for (int i = 0; i < kDeepFiles; ++i) {
+    std::snprintf(name, sizeof name, "C:\\WINDOWS\\SYSTEM\\DEEP\\ER\\F%07d.DLL", i);
+    paths.emplace_back(name);
+  }
+  for (auto _ : state) {
+    std::uint64_t sum = 0;
+    for (const std::string& path : paths) sum += GetFileAttributesA(path.c_str());
+    if (sum >= static_cast<std::uint64_t>(INVALID_FILE_ATTRIBUTES))
+      state.SkipWithError("lookup failed");
+    benchmark::DoNotOptimize(sum);
+  }
+  state.SetItemsProcessed(state.iterations() * kDeepFiles);
+}
+BENCHMARK(BM_W98_GetAttributesFourFoldersDown)->Unit(benchmark::kMicrosecond);
 
 // The plain host loop: entries with their type, size and modification time.
 void BM_Host_FilesystemLoop(benchmark::State& state) {
