@@ -49,19 +49,19 @@ bool SameFolder(int a, int b) {
 
 }  // namespace
 
-OpenFolders::OpenFolders()
-    : notify_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)), fork_epoch_(ForkEpoch()) {}
+OpenFolders::OpenFolders() : fork_epoch_(ForkEpoch()) {}
 
 OpenFolders::~OpenFolders() = default;
 
 bool OpenFolders::Usable() const {
-  return notify_.valid() && fork_epoch_ == g_fork_epoch.load(std::memory_order_relaxed);
+  return fork_epoch_ == g_fork_epoch.load(std::memory_order_relaxed);
 }
 
 bool OpenFolders::Find(const std::string& key, UniqueFd* folder,
                        std::vector<std::string>* on_disk) {
   if (!Usable()) return false;
   std::lock_guard<std::mutex> lock(mutex_);
+  if (!notify_.valid()) return false;
   Drain();
   auto it = kept_.find(key);
   if (it == kept_.end()) return false;
@@ -74,7 +74,7 @@ bool OpenFolders::Find(const std::string& key, UniqueFd* folder,
 std::uint64_t OpenFolders::Begin() {
   if (!Usable()) return 0;
   std::lock_guard<std::mutex> lock(mutex_);
-  Drain();
+  if (notify_.valid()) Drain();
   return generation_;
 }
 
@@ -83,6 +83,14 @@ void OpenFolders::Keep(std::uint64_t begun, const std::string& key, int root_fd,
                        int folder) {
   if (!Usable()) return;
   std::lock_guard<std::mutex> lock(mutex_);
+  if (!notify_.valid()) {
+    // Made at the first folder kept: a process that keeps none holds no notification queue
+    // (the host allows a user only so many).
+    if (notify_unavailable_) return;
+    notify_.reset(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+    notify_unavailable_ = !notify_.valid();
+    if (notify_unavailable_) return;
+  }
   Drain();
   if (generation_ != begun) return;
   // Watch the machine folder and every folder on the way but the last (whose own renaming or

@@ -61,7 +61,8 @@ class OpenFolders {
   };
 
   std::mutex mutex_;
-  UniqueFd notify_;
+  UniqueFd notify_;  // the change notifications, from the first folder kept on
+  bool notify_unavailable_ = false;
   std::uint64_t fork_epoch_;
   std::uint64_t generation_ = 0;
   std::unordered_set<int> watches_;
