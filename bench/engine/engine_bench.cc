@@ -22,8 +22,8 @@
 // passed since that deletion (QUILLOW_BENCH_NO_WAIT=1 skips the wait; QUILLOW_BENCH_KEEP_TRASH=1
 // keeps the old copies instead, for runs one after another).
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <spawn.h>
+#include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -140,6 +140,21 @@ void EvictCachedPages(const fs::path& folder) {
   }
 }
 
+// Reads every file below `folder` to its end.
+void ReadThrough(const fs::path& folder) {
+  std::vector<char> buffer(1 << 20);
+  std::error_code error;
+  for (auto it = fs::recursive_directory_iterator(folder, error);
+       !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
+    if (!it->is_regular_file(error)) continue;
+    const int fd = ::open(it->path().c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) continue;
+    while (::read(fd, buffer.data(), buffer.size()) > 0) {
+    }
+    ::close(fd);
+  }
+}
+
 // Readies the machine for a timed run.
 //
 // First it writes what earlier runs left in the page cache to the disk. The kernel of this
@@ -155,6 +170,10 @@ void EvictCachedPages(const fs::path& folder) {
 // decide the comparison. Each timed run writes into memory freed by the run before it instead;
 // the files it reads stay cached.
 //
+// Then it reads the generated files that every run copies, so that each run finds them in the
+// page cache: this machine's kernel reclaims pages it sees unused for a while, and after a pause
+// the first run of a series read them from the disk (a `cp -a` of 2.7 s against 0.65 s).
+//
 // Last it touches and frees twice the memory that a run writes into. The host takes back memory
 // that stays free for a few seconds, so even pages given back were cold again for the first run
 // of a benchmark (nothing moved aside before it) and after any pause: the first `cp -a` of a
@@ -163,6 +182,7 @@ void PrepareTimedRun() {
   ::sync();
   for (const fs::path& folder : MovedSinceLastRun()) EvictCachedPages(folder);
   MovedSinceLastRun().clear();
+  ReadThrough(quillow::bench::GeneratedFolder(MachineFolder()));
   const size_t bytes = 2 * static_cast<size_t>(quillow::bench::GeneratedBytes(MachineShape{}));
   void* memory = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (memory == MAP_FAILED) return;
