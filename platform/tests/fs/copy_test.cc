@@ -57,6 +57,20 @@ TEST_F(CopyTest, KeepsTheSourcesWriteTimeAndAttributes) {
   EXPECT_EQ(HostEntries(machine_.OnC("backup")), std::vector<std::string>{"Copy.Dat"});
 }
 
+TEST_F(CopyTest, ACopyOfAFileWithoutAttributesReadsAsArchiveOnly) {
+  machine_.WriteFile("plain.txt", "plain");
+  machine_.WriteFile("cleared.txt", "cleared");
+  SetHostDosAttrib(machine_.OnC("cleared.txt"), "0x00");
+  machine_.WriteFile("target.txt", "old");
+  SetHostDosAttrib(machine_.OnC("target.txt"), "0x04");
+  ASSERT_TRUE(CopyFileA("C:\\plain.txt", "C:\\fresh.txt", TRUE));
+  ASSERT_TRUE(CopyFileA("C:\\cleared.txt", "C:\\from-cleared.txt", TRUE));
+  ASSERT_TRUE(CopyFileA("C:\\plain.txt", "C:\\target.txt", FALSE));  // replaces a system file
+  for (const char* copy : {"C:\\fresh.txt", "C:\\from-cleared.txt", "C:\\target.txt"})
+    EXPECT_EQ(GetFileAttributesA(copy), static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE)) << copy;
+  EXPECT_EQ(machine_.ReadFile("target.txt"), "plain");
+}
+
 TEST_F(CopyTest, CopiesInAProcessWithoutPrivileges) {
   // A copy is linked into place straight from its descriptor where the process may do so, and
   // through /proc where it may not (an ordinary user's process): both must make the copy.
