@@ -16,8 +16,11 @@ namespace {
 // new entry cannot change where an existing path leads.
 constexpr std::uint32_t kWatchMask =
     IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
-// Kept folders and watches are bounded; past the bound the folders are forgotten.
-constexpr size_t kMaxKept = 1024;
+// Kept folders and watches are bounded; past the bound the folders are forgotten. Each kept
+// folder holds a descriptor, and a process may have as few as 1,024: the bound leaves nearly all
+// of them to the program. File calls mostly work in one folder after another, so a few dozen
+// folders serve them.
+constexpr size_t kMaxKept = 64;
 constexpr size_t kMaxWatches = 4096;
 
 // Counts the forks of this process, as seen in each child: an object made before a fork must

@@ -143,5 +143,23 @@ TEST(DosPath, ResolvedFoldersFollowEveryChangeOnTheirWay) {
   EXPECT_EQ(leads_to(path), inode(machine.OnC("A/B/C/f.txt")));
 }
 
+// Resolving paths in many folders keeps only a bounded number of them open: a process may have
+// as few as 1,024 descriptors, and they are the program's.
+TEST(DosPath, ResolvingPathsInManyFoldersKeepsFewOpen) {
+  namespace fs = std::filesystem;
+  w98::testing::TempMachine machine;
+  const auto open_descriptors = [] {
+    return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator());
+  };
+  for (int i = 0; i < 300; ++i) machine.WriteFile("MANY/F" + std::to_string(i) + "/a.txt", "a");
+  const auto before = open_descriptors();
+  for (int i = 0; i < 300; ++i) {
+    HostPath found;
+    ASSERT_EQ(ResolveDosPath("C:\\MANY\\F" + std::to_string(i) + "\\a.txt", found), ERROR_SUCCESS);
+    EXPECT_TRUE(found.exists);
+  }
+  EXPECT_LE(open_descriptors() - before, 100);
+}
+
 }  // namespace
 }  // namespace w98::internal
