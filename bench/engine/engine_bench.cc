@@ -127,32 +127,32 @@ void MoveAside(const fs::path& folder) {
   MovedSinceLastRun().push_back(place);
 }
 
-// Drops the cached pages of every file below `folder` (written back already).
-void EvictCachedPages(const fs::path& folder) {
+// Calls `fn` with a read-only descriptor of every file below `folder`.
+template <class Fn>
+void ForEachFile(const fs::path& folder, Fn&& fn) {
   std::error_code error;
   for (auto it = fs::recursive_directory_iterator(folder, error);
        !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
     if (!it->is_regular_file(error)) continue;
     const int fd = ::open(it->path().c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) continue;
-    ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+    fn(fd);
     ::close(fd);
   }
+}
+
+// Drops the cached pages of every file below `folder` (written back already).
+void EvictCachedPages(const fs::path& folder) {
+  ForEachFile(folder, [](int fd) { ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED); });
 }
 
 // Reads every file below `folder` to its end.
 void ReadThrough(const fs::path& folder) {
   std::vector<char> buffer(1 << 20);
-  std::error_code error;
-  for (auto it = fs::recursive_directory_iterator(folder, error);
-       !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
-    if (!it->is_regular_file(error)) continue;
-    const int fd = ::open(it->path().c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) continue;
+  ForEachFile(folder, [&](int fd) {
     while (::read(fd, buffer.data(), buffer.size()) > 0) {
     }
-    ::close(fd);
-  }
+  });
 }
 
 // Readies the machine for a timed run.

@@ -121,6 +121,18 @@ void BM_W98_FindPattern(benchmark::State& state) {
 }
 BENCHMARK(BM_W98_FindPattern)->Unit(benchmark::kMillisecond);
 
+// Times GetFileAttributesA of every path in `paths`, each of which must exist.
+void TimeAttributeLookups(benchmark::State& state, const std::vector<std::string>& paths) {
+  for (auto _ : state) {
+    std::uint64_t sum = 0;
+    for (const std::string& path : paths) sum += GetFileAttributesA(path.c_str());
+    if (sum >= static_cast<std::uint64_t>(INVALID_FILE_ATTRIBUTES))
+      state.SkipWithError("lookup failed");
+    benchmark::DoNotOptimize(sum);
+  }
+  state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(paths.size()));
+}
+
 // Enumerating, then asking GetFileAttributesA of every file by its full DOS path, in upper
 // case (so that each lookup goes through the folder's case-insensitive map).
 void BM_W98_FindThenGetAttributes(benchmark::State& state) {
@@ -136,14 +148,7 @@ void BM_W98_FindThenGetAttributes(benchmark::State& state) {
     }
   while (FindNextFileA(h, &data));
   FindClose(h);
-  for (auto _ : state) {
-    std::uint64_t sum = 0;
-    for (const std::string& path : paths) sum += GetFileAttributesA(path.c_str());
-    if (sum >= static_cast<std::uint64_t>(INVALID_FILE_ATTRIBUTES))
-      state.SkipWithError("lookup failed");
-    benchmark::DoNotOptimize(sum);
-  }
-  state.SetItemsProcessed(state.iterations() * kFiles);
+  TimeAttributeLookups(state, paths);
 }
 BENCHMARK(BM_W98_FindThenGetAttributes)->Unit(benchmark::kMillisecond);
 
@@ -157,14 +162,7 @@ void BM_W98_GetAttributesFourFoldersDown(benchmark::State& state) {
     std::snprintf(name, sizeof name, "C:\\WINDOWS\\SYSTEM\\DEEP\\ER\\F%07d.DLL", i);
     paths.emplace_back(name);
   }
-  for (auto _ : state) {
-    std::uint64_t sum = 0;
-    for (const std::string& path : paths) sum += GetFileAttributesA(path.c_str());
-    if (sum >= static_cast<std::uint64_t>(INVALID_FILE_ATTRIBUTES))
-      state.SkipWithError("lookup failed");
-    benchmark::DoNotOptimize(sum);
-  }
-  state.SetItemsProcessed(state.iterations() * kDeepFiles);
+  TimeAttributeLookups(state, paths);
 }
 BENCHMARK(BM_W98_GetAttributesFourFoldersDown)->Unit(benchmark::kMicrosecond);
 
