@@ -44,8 +44,8 @@ bool ChangesPaths(const inotify_event& e) {
 }
 
 bool SameFolder(int a, int b) {
-  struct stat sa {
-  }, sb{};
+  struct stat sa {};
+  struct stat sb {};
   return ::fstat(a, &sa) == 0 && ::fstat(b, &sb) == 0 && sa.st_dev == sb.st_dev &&
          sa.st_ino == sb.st_ino;
 }

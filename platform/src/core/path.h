@@ -6,7 +6,8 @@
 // outside the machine folder: a symbolic link on the way is refused, and resolution walks
 // open folders without following links, so a folder swapped for a link meanwhile cannot
 // redirect it. Lookups of names in a folder are served from a per-folder cache (see
-// fs/folder_listing.h) that stays valid while the folder does not change.
+// fs/folder_listing.h) that stays valid while the folder does not change, and the open folders
+// of resolved paths are reused while no folder on their way changes (see core/open_folders.h).
 #ifndef W98_SRC_CORE_PATH_H
 #define W98_SRC_CORE_PATH_H
 
