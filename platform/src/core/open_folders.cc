@@ -60,7 +60,7 @@ bool OpenFolders::Usable() const {
   return fork_epoch_ == g_fork_epoch.load(std::memory_order_relaxed);
 }
 
-bool OpenFolders::Find(const std::string& key, UniqueFd* folder,
+bool OpenFolders::Find(const std::string& key, SharedFd* folder,
                        std::vector<std::string>* on_disk) {
   if (!Usable()) return false;
   std::lock_guard<std::mutex> lock(mutex_);
@@ -68,8 +68,7 @@ bool OpenFolders::Find(const std::string& key, UniqueFd* folder,
   Drain();
   auto it = kept_.find(key);
   if (it == kept_.end()) return false;
-  folder->reset(::fcntl(it->second.folder.get(), F_DUPFD_CLOEXEC, 0));
-  if (!folder->valid()) return false;
+  *folder = it->second.folder;
   *on_disk = it->second.on_disk;
   return true;
 }
@@ -83,7 +82,7 @@ std::uint64_t OpenFolders::Begin() {
 
 void OpenFolders::Keep(std::uint64_t begun, const std::string& key, int root_fd,
                        const char* drive_folder, const std::vector<std::string>& on_disk,
-                       int folder) {
+                       const SharedFd& folder) {
   if (!Usable()) return;
   std::lock_guard<std::mutex> lock(mutex_);
   if (!notify_.valid()) {
@@ -106,12 +105,12 @@ void OpenFolders::Keep(std::uint64_t begun, const std::string& key, int root_fd,
     current.reset(
         ::openat(current.get(), name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
   }
-  if (!current.valid() || !SameFolder(current.get(), folder)) return;
+  if (!current.valid() || !SameFolder(current.get(), folder.get())) return;
   // The watches were in place before the walk: a change before it ended is reported now.
   Drain();
   if (generation_ != begun) return;
   if (kept_.size() >= kMaxKept) kept_.clear();
-  kept_[key] = Kept{std::move(current), on_disk};
+  kept_[key] = Kept{folder, on_disk};
 }
 
 bool OpenFolders::Watch(int fd) {

@@ -30,10 +30,10 @@ class OpenFolders {
   OpenFolders(const OpenFolders&) = delete;
   OpenFolders& operator=(const OpenFolders&) = delete;
 
-  // The folder kept for `key`: a new O_PATH descriptor of it in `folder` and the on-disk names
-  // of the folders on its way (below the drive folder) in `on_disk`. False when none is kept,
-  // or when a folder on the way has changed since it was kept.
-  bool Find(const std::string& key, UniqueFd* folder, std::vector<std::string>* on_disk);
+  // The folder kept for `key`: its O_PATH descriptor in `folder` and the on-disk names of the
+  // folders on its way (below the drive folder) in `on_disk`. False when none is kept, or when
+  // a folder on the way has changed since it was kept.
+  bool Find(const std::string& key, SharedFd* folder, std::vector<std::string>* on_disk);
 
   // The moment a resolution begins, to be given to Keep: a folder is kept only when nothing
   // changed between the two.
@@ -44,7 +44,7 @@ class OpenFolders {
   // Nothing is kept when a folder changed meanwhile, when the folders on the way can no longer
   // be opened as the same folder, or when they cannot all be watched.
   void Keep(std::uint64_t begun, const std::string& key, int root_fd, const char* drive_folder,
-            const std::vector<std::string>& on_disk, int folder);
+            const std::vector<std::string>& on_disk, const SharedFd& folder);
 
  private:
   // Reads every change reported since the last call; any change of a folder forgets what is
@@ -56,7 +56,7 @@ class OpenFolders {
   bool Usable() const;
 
   struct Kept {
-    UniqueFd folder;
+    SharedFd folder;
     std::vector<std::string> on_disk;
   };
 

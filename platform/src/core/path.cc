@@ -279,7 +279,8 @@ DWORD Locate(const DosPath& path, Location& out) {
     for (size_t i = 0; i < folders; ++i) (given_folders += '\\') += path.parts[i];
   }
   std::uint64_t begun = 0;
-  const bool kept = folders > 0 && root->open_folders.Find(given_folders, &folder, &on_disk);
+  SharedFd resolved;
+  const bool kept = folders > 0 && root->open_folders.Find(given_folders, &resolved, &on_disk);
   if (folders > 0 && !kept) {
     begun = root->open_folders.Begin();
     // Fast path: the folders exist in the spelling the walk found for the given one before (a
@@ -300,17 +301,19 @@ DWORD Locate(const DosPath& path, Location& out) {
       on_disk.assign(path.parts.begin(), path.parts.begin() + folders);
     }
   }
-  if (!folder.valid()) {
+  if (!kept && !folder.valid()) {
     on_disk.clear();
     const DWORD error =
         WalkFolders(root->fd.get(), drive_folder, path.parts, folders, folder, on_disk);
     if (error != ERROR_SUCCESS) return error;
     if (!given_folders.empty()) root->spellings.Remember(given_folders, on_disk);
   }
-  if (folders > 0 && !kept) {
-    const char drive_name[2] = {drive_folder, '\0'};
-    root->open_folders.Keep(begun, given_folders, root->fd.get(), drive_name, on_disk,
-                            folder.get());
+  if (!kept) {
+    resolved = SharedFd(std::move(folder));
+    if (folders > 0) {
+      const char drive_name[2] = {drive_folder, '\0'};
+      root->open_folders.Keep(begun, given_folders, root->fd.get(), drive_name, on_disk, resolved);
+    }
   }
 
   std::string host = root->machine->Root().native();
@@ -321,8 +324,8 @@ DWORD Locate(const DosPath& path, Location& out) {
   for (const std::string& part : dos.parts) (host += '/') += part;
 
   if (path.parts.empty()) {
-    if (::fstat(folder.get(), &out.st) != 0) return ERROR_PATH_NOT_FOUND;
-    out.folder = std::move(folder);
+    if (::fstat(resolved.get(), &out.st) != 0) return ERROR_PATH_NOT_FOUND;
+    out.folder = std::move(resolved);
     out.leaf.assign(1, '.');  // (assigning a literal trips a false -Wrestrict in GCC 12)
     out.is_root = true;
     out.exists = true;
@@ -333,7 +336,7 @@ DWORD Locate(const DosPath& path, Location& out) {
 
   const std::string& given = path.parts.back();
   std::string real;
-  const DWORD error = FindOnDisk(folder.get(), given, real, out.st);
+  const DWORD error = FindOnDisk(resolved.get(), given, real, out.st);
   if (error == ERROR_SUCCESS) {
     if (S_ISLNK(out.st.st_mode)) return ERROR_ACCESS_DENIED;
     out.leaf = std::move(real);
@@ -351,7 +354,7 @@ DWORD Locate(const DosPath& path, Location& out) {
   }
   dos.parts.push_back(out.leaf);
   (host += '/') += out.leaf;
-  out.folder = std::move(folder);
+  out.folder = std::move(resolved);
   out.dos = dos.ToString();
   out.host = std::move(host);
   return ERROR_SUCCESS;

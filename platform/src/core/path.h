@@ -75,8 +75,9 @@ DWORD ResolveDosPath(std::string_view text, HostPath& out);
 // messages and for code that only reads).
 struct Location {
   char drive = 'C';
-  UniqueFd folder;             // O_PATH descriptor of the folder holding the last component
-                               // (of the drive root itself for a root)
+  SharedFd folder;             // O_PATH descriptor of the folder holding the last component
+                               // (of the drive root itself for a root), perhaps shared with
+                               // other resolutions of the same folder
   std::string leaf;            // on-disk name of the last component (as given when missing);
                                // "." for a drive root
   std::string dos;             // DOS path, existing components in on-disk spelling

@@ -111,13 +111,11 @@ DWORD OpenSearchFolder(std::string_view folder_text, UniqueFd& fd, bool& is_root
   if (error != ERROR_SUCCESS) return error == ERROR_FILE_NOT_FOUND ? ERROR_PATH_NOT_FOUND : error;
   if (!where.IsDirectory()) return ERROR_PATH_NOT_FOUND;
   is_root = where.is_root;
-  if (is_root) {
-    fd = std::move(where.folder);
-  } else {
-    fd.reset(::openat(where.folder.get(), where.leaf.c_str(),
-                      O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (!fd.valid()) return ERROR_PATH_NOT_FOUND;
-  }
+  // A descriptor of the search's own: the located folder may be shared.
+  fd.reset(is_root ? ::fcntl(where.folder.get(), F_DUPFD_CLOEXEC, 0)
+                   : ::openat(where.folder.get(), where.leaf.c_str(),
+                              O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  if (!fd.valid()) return ERROR_PATH_NOT_FOUND;
   return ERROR_SUCCESS;
 }
 

@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <memory>
 #include <utility>
 
 namespace w98::internal {
@@ -31,6 +32,19 @@ class UniqueFd {
 
  private:
   int fd_ = -1;
+};
+
+// A host file descriptor shared by several owners, closed when the last one goes away.
+class SharedFd {
+ public:
+  SharedFd() = default;
+  explicit SharedFd(UniqueFd fd) : fd_(std::make_shared<const UniqueFd>(std::move(fd))) {}
+
+  int get() const { return fd_ ? fd_->get() : -1; }
+  bool valid() const { return get() >= 0; }
+
+ private:
+  std::shared_ptr<const UniqueFd> fd_;
 };
 
 }  // namespace w98::internal
