@@ -8,6 +8,8 @@
 #include <atomic>
 #include <cstdio>
 
+#include "fs/host_calls.h"
+
 namespace w98::internal {
 namespace {
 
@@ -46,8 +48,7 @@ bool ChangesPaths(const inotify_event& e) {
 bool SameFolder(int a, int b) {
   struct stat sa {};
   struct stat sb {};
-  return ::fstat(a, &sa) == 0 && ::fstat(b, &sb) == 0 && sa.st_dev == sb.st_dev &&
-         sa.st_ino == sb.st_ino;
+  return ::fstat(a, &sa) == 0 && ::fstat(b, &sb) == 0 && SameHostFile(sa, sb);
 }
 
 }  // namespace

@@ -2,13 +2,13 @@
 //
 // Resolving a path opens the folder that holds its last component, a walk of the host's path
 // through every folder above it. A file call's folder is almost always one resolved a moment
-// before, so the open folder is kept and handed out again (as a new descriptor) for as long as
-// it is certain that the same path still leads to it: every folder on the way, from the machine
-// folder down, is watched through the host's change notifications (inotify), which report a
-// change by any process before the changing call returns, and any folder renamed, moved,
-// replaced or deleted below a watched folder forgets every kept folder. Files made and removed
-// change nothing kept. Where change notifications are not available nothing is kept, and every
-// resolution walks the path.
+// before, so the open folder is kept and handed out again (the descriptor shared, never
+// duplicated) for as long as it is certain that the same path still leads to it: every folder on
+// the way, from the machine folder down, is watched through the host's change notifications
+// (inotify), which report a change by any process before the changing call returns, and any folder
+// renamed, moved, replaced or deleted below a watched folder forgets every kept folder. Files made
+// and removed change nothing kept. Where change notifications are not available nothing is kept,
+// and every resolution walks the path.
 #ifndef W98_SRC_CORE_OPEN_FOLDERS_H
 #define W98_SRC_CORE_OPEN_FOLDERS_H
 

@@ -216,8 +216,7 @@ DWORD CopyFileImpl(LPCSTR existing, LPCSTR target, BOOL fail_if_exists) {
   if (to.is_root || to.out_of_sight || (to.exists && !to.IsFile())) return ERROR_ACCESS_DENIED;
   if (to.exists) {
     // Windows 98 answers a copy onto itself as a copy onto an existing file.
-    if (fail_if_exists || (to.st.st_dev == from.st.st_dev && to.st.st_ino == from.st.st_ino))
-      return ERROR_FILE_EXISTS;
+    if (fail_if_exists || SameHostFile(to.st, from.st)) return ERROR_FILE_EXISTS;
     const DWORD bits = ReadDosAttributes(to.folder.get(), to.leaf.c_str(), false);
     if (bits & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN)) return ERROR_ACCESS_DENIED;
   }

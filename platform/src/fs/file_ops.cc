@@ -49,8 +49,7 @@ W98API BOOL WINAPI MoveFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName) {
   // The new name is created as written; an existing entry of that name is an error, unless
   // it is the entry being moved (a change of case only).
   const std::string& new_name = to_path.parts.back();
-  if (to.exists && !(to.st.st_dev == from.st.st_dev && to.st.st_ino == from.st.st_ino))
-    return FailWith(ERROR_ALREADY_EXISTS);
+  if (to.exists && !SameHostFile(to.st, from.st)) return FailWith(ERROR_ALREADY_EXISTS);
   if (::renameat2(from.folder.get(), from.leaf.c_str(), to.folder.get(), new_name.c_str(),
                   RENAME_NOREPLACE) != 0) {
     // EINVAL: a folder moved into itself.

@@ -4,6 +4,7 @@
 #ifndef W98_SRC_FS_HOST_CALLS_H
 #define W98_SRC_FS_HOST_CALLS_H
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <string>
@@ -23,6 +24,11 @@ int OpenBeneath(int dir_fd, const char* relative, int flags);
 ssize_t GetXattrAt(int dir_fd, const char* name, const char* attr, void* value, size_t size);
 // Sets it likewise; 0 on success, -1 with errno set.
 int SetXattrAt(int dir_fd, const char* name, const char* attr, const void* value, size_t size);
+
+// True when two statuses are of the same host file (device and inode).
+inline bool SameHostFile(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
 
 // The Win32 error for a host errno value (ENOENT -> ERROR_FILE_NOT_FOUND, ENOSPC ->
 // ERROR_DISK_FULL, ...); unknown values give ERROR_GEN_FAILURE.
