@@ -532,7 +532,7 @@ bool Hive::Reconcile(RegKey& local, const RegKey* fresh) {
       ++j;
     }
   }
-  local.values = std::move(merged);
+  local.values.AssignSorted(std::move(merged));
   // Children.
   for (size_t k = 0; k < local.children.size();) {
     std::shared_ptr<RegKey> child = local.children[k];

@@ -7,30 +7,6 @@
 namespace w98::internal {
 namespace {
 
-template <class Vec, class NameOf>
-auto LowerBound(Vec& items, std::string_view name, NameOf name_of) {
-  return std::lower_bound(
-      items.begin(), items.end(), name,
-      [&](const auto& item, std::string_view n) { return CompareNoCase(name_of(item), n) < 0; });
-}
-
-// LowerBound, trying first the place `hint` (just after the last insertion): names are often
-// added in order, and a key with thousands of children then never searches.
-template <class Vec, class NameOf>
-auto LowerBoundNear(Vec& items, size_t hint, std::string_view name, NameOf name_of) {
-  if (hint <= items.size() && (hint == 0 || CompareNoCase(name_of(items[hint - 1]), name) < 0) &&
-      (hint == items.size() || CompareNoCase(name, name_of(items[hint])) <= 0))
-    return items.begin() + static_cast<std::ptrdiff_t>(hint);
-  return LowerBound(items, name, name_of);
-}
-
-const std::string& KeyName(const std::shared_ptr<RegKey>& key) {
-  return key->name;
-}
-const std::string& ValueName(const RegValue& value) {
-  return value.name;
-}
-
 // Below this many children a binary search is as quick as the index.
 constexpr size_t kIndexedChildren = 64;
 
@@ -76,35 +52,32 @@ std::shared_ptr<RegKey> RegKey::FindChild(std::string_view child) const {
     auto found = child_index_.find(child);
     return found == child_index_.end() ? nullptr : found->second->shared_from_this();
   }
-  auto it = LowerBound(children, child, KeyName);
-  if (it == children.end() || !EqualsNoCase((*it)->name, child)) return nullptr;
-  return *it;
+  const std::shared_ptr<RegKey>* found = children.Find(child);
+  return found == nullptr ? nullptr : *found;
 }
 
 std::shared_ptr<RegKey> RegKey::AddChild(std::string_view child) {
-  auto it = LowerBoundNear(children, child_hint_, child, KeyName);
-  child_hint_ = static_cast<size_t>(it - children.begin()) + 1;
   auto key = std::make_shared<RegKey>();
   key->name = std::string(child);
   key->path = ChildPath(path, child);
   key->parent = this;
-  children.insert(it, key);
+  children.Insert(key);
   if (child_index_built_) child_index_.emplace(key->name, key.get());
   return key;
 }
 
 void RegKey::RemoveChild(std::string_view child) {
-  auto it = LowerBound(children, child, KeyName);
-  if (it == children.end() || !EqualsNoCase((*it)->name, child)) return;
-  std::shared_ptr<RegKey> doomed = std::move(*it);
-  children.erase(it);
+  const size_t index = children.LowerBound(child);
+  if (index == children.size() || !EqualsNoCase(children[index]->name, child)) return;
+  std::shared_ptr<RegKey> doomed = std::move(children[index]);
+  children.EraseAt(index);
   if (child_index_built_) child_index_.erase(doomed->name);
   MarkRemoved(*doomed);
 }
 
 void RegKey::DetachChildAt(size_t index) {
   if (child_index_built_) child_index_.erase(children[index]->name);
-  children.erase(children.begin() + static_cast<std::ptrdiff_t>(index));
+  children.EraseAt(index);
 }
 
 void RegKey::ClearChildren() {
@@ -114,24 +87,18 @@ void RegKey::ClearChildren() {
 }
 
 RegValue* RegKey::FindValue(std::string_view value) {
-  auto it = LowerBound(values, value, ValueName);
-  if (it == values.end() || !EqualsNoCase(it->name, value)) return nullptr;
-  return &*it;
+  return values.Find(value);
 }
 
 RegValue& RegKey::InsertValue(std::string_view value) {
-  auto it = LowerBound(values, value, ValueName);
-  if (it != values.end() && EqualsNoCase(it->name, value)) return *it;
+  if (RegValue* found = values.Find(value)) return *found;
   RegValue fresh;
   fresh.name = std::string(value);
-  return *values.insert(it, std::move(fresh));
+  return values.Insert(std::move(fresh));
 }
 
 bool RegKey::EraseValue(std::string_view value) {
-  auto it = LowerBound(values, value, ValueName);
-  if (it == values.end() || !EqualsNoCase(it->name, value)) return false;
-  values.erase(it);
-  return true;
+  return values.Erase(value);
 }
 
 bool RegKey::HasLocalChanges() const {

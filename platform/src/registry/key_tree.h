@@ -18,6 +18,7 @@
 #include <utility>
 #include <vector>
 
+#include "registry/name_sorted.h"
 #include "w98/windef.h"
 
 namespace w98::internal {
@@ -37,6 +38,14 @@ struct NoCaseEqual {
   bool operator()(std::string_view a, std::string_view b) const;
 };
 
+struct RegKey;
+struct ValueNameOf {
+  static std::string_view Of(const RegValue& value) { return value.name; }
+};
+struct KeyNameOf {
+  static std::string_view Of(const std::shared_ptr<RegKey>& key);
+};
+
 struct RegKey : std::enable_shared_from_this<RegKey> {
   std::string name;  // leaf name as created ("" for the hive root)
   std::string path;  // folded path below the hive root ("" for the root)
@@ -45,8 +54,8 @@ struct RegKey : std::enable_shared_from_this<RegKey> {
 
   // Sorted by name, ignoring case. Read freely; change only through the methods below, which
   // keep the index of a key with many children in step.
-  std::vector<std::shared_ptr<RegKey>> children;
-  std::vector<RegValue> values;  // sorted by name, ignoring case
+  NameSorted<std::shared_ptr<RegKey>, KeyNameOf> children;
+  NameSorted<RegValue, ValueNameOf> values;  // sorted by name, ignoring case
 
   // Local changes not yet committed.
   std::uint64_t created_seq = 0;
@@ -80,8 +89,11 @@ struct RegKey : std::enable_shared_from_this<RegKey> {
   // Its keys view the children's names, which never change.
   mutable std::unordered_map<std::string_view, RegKey*, NoCaseHash, NoCaseEqual> child_index_;
   mutable bool child_index_built_ = false;
-  size_t child_hint_ = 0;  // just after the child added last: where the next one often goes
 };
+
+inline std::string_view KeyNameOf::Of(const std::shared_ptr<RegKey>& key) {
+  return key->name;
+}
 
 // "A" + "b" -> "A\B": the folded path of a child.
 std::string ChildPath(std::string_view parent_path, std::string_view child_name);

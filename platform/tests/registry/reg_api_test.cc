@@ -349,6 +349,51 @@ TEST_F(RegApiTest, SubkeysAreEnumeratedInOrderWhateverOrderTheyWereMadeIn) {
   EXPECT_EQ(listed, made);
 }
 
+// A key with thousands of numbered values (as a snapshot's file list has): each new one lands
+// between older ones, and enumeration, look-ups and the counts stay right across deletions.
+TEST_F(RegApiTest, ThousandsOfNumberedValuesKeepTheirOrder) {
+  constexpr int kCount = 3000;
+  std::vector<std::string> made;
+  for (int i = 0; i < kCount; ++i) {
+    const std::string name = (i % 2 ? "File" : "FILE") + std::to_string(i);
+    SetString(key_, name.c_str(), name.c_str());
+    made.push_back(name);
+  }
+  for (int i = 0; i < kCount; i += 7) {
+    ASSERT_EQ(RegDeleteValueA(key_, ("file" + std::to_string(i)).c_str()), ERROR_SUCCESS);
+    made[static_cast<size_t>(i)].clear();
+  }
+  std::erase(made, std::string());
+  std::sort(made.begin(), made.end(), [](const std::string& a, const std::string& b) {
+    return strcasecmp(a.c_str(), b.c_str()) < 0;
+  });
+  DWORD values = 0;
+  ASSERT_EQ(RegQueryInfoKeyA(key_, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values,
+                             nullptr, nullptr, nullptr, nullptr),
+            ERROR_SUCCESS);
+  EXPECT_EQ(values, made.size());
+  std::vector<std::string> listed;
+  char name[64];
+  char data[64];
+  for (DWORD i = 0;; ++i) {
+    DWORD length = sizeof name;
+    DWORD size = sizeof data;
+    if (RegEnumValueA(key_, i, name, &length, nullptr, nullptr, reinterpret_cast<BYTE*>(data),
+                      &size) != ERROR_SUCCESS)
+      break;
+    EXPECT_STREQ(name, data);
+    listed.emplace_back(name, length);
+  }
+  EXPECT_EQ(listed, made);
+  DWORD size = sizeof data;
+  EXPECT_EQ(RegQueryValueExA(key_, "file2999", nullptr, nullptr, reinterpret_cast<BYTE*>(data),
+                             &size),
+            ERROR_SUCCESS);
+  EXPECT_STREQ(data, "File2999");
+  EXPECT_EQ(RegQueryValueExA(key_, "FILE2996", nullptr, nullptr, nullptr, nullptr),
+            ERROR_FILE_NOT_FOUND);
+}
+
 // A key with many subkeys (as the engine's reference table has one per stored file): each is
 // found under any case while subkeys come and go, and enumeration keeps its sorted order.
 TEST_F(RegApiTest, ManySubkeysAreFoundInAnyCaseWhileTheyChange) {
