@@ -156,8 +156,9 @@ class NameSorted {
     }
     for (size_t from = 0; from < items.size(); from += kMaxChunk / 2) {
       const size_t to = std::min(items.size(), from + kMaxChunk / 2);
-      chunks_.emplace_back(std::make_move_iterator(items.begin() + static_cast<std::ptrdiff_t>(from)),
-                           std::make_move_iterator(items.begin() + static_cast<std::ptrdiff_t>(to)));
+      chunks_.emplace_back(
+          std::make_move_iterator(items.begin() + static_cast<std::ptrdiff_t>(from)),
+          std::make_move_iterator(items.begin() + static_cast<std::ptrdiff_t>(to)));
     }
   }
 
@@ -174,9 +175,9 @@ class NameSorted {
     const auto less = [](const T& item, std::string_view n) {
       return CompareNoCase(NameOf::Of(item), n) < 0;
     };
-    const auto chunk = std::partition_point(
-        chunks_.begin(), chunks_.end(),
-        [&](const std::vector<T>& c) { return less(c.back(), name); });
+    const auto chunk =
+        std::partition_point(chunks_.begin(), chunks_.end(),
+                             [&](const std::vector<T>& c) { return less(c.back(), name); });
     size_t base = 0;
     for (auto c = chunks_.begin(); c != chunk; ++c) base += c->size();
     if (chunk == chunks_.end()) return {chunks_.size(), 0, base};
