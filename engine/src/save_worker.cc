@@ -170,7 +170,8 @@ class SaveRun {
     const std::string version = ReadVersionText(facts.path);
     {
       // The list entry first, then the count that includes it.
-      Section list(job_.name, facts.kernel ? cat::kKernelFileList : cat::kUserFileList);
+      Section& list = HeldSection(facts.kernel ? kernel_list_ : user_list_, job_.name,
+                                  facts.kernel ? cat::kKernelFileList : cat::kUserFileList);
       int& count = facts.kernel ? kernel_count_ : user_count_;
       Require(list.WriteText(NumberedName(cat::kFile, count), facts.key));
       ++count;
@@ -209,8 +210,8 @@ class SaveRun {
   void StoreVersion(const WIN32_FIND_DATAA& found, const FileFacts& facts,
                     const std::string& version, Section& entry) {
     const std::string alias = ChooseAlias(facts);
-    Require(WriteInt(cat::kMaster, cat::kMisc, cat::kAliasSequentialNumber,
-                     static_cast<int>(alias_counter_)));
+    Require(HeldSection(master_misc_, cat::kMaster, cat::kMisc)
+                .WriteInt(cat::kAliasSequentialNumber, static_cast<int>(alias_counter_)));
     {
       // The version's entry is complete before its copy exists, so a copy never exists that no
       // entry names, wherever the save stops; deleting the half-made snapshot then removes it.
@@ -360,6 +361,13 @@ class SaveRun {
     }
   }
 
+  // A section written at every file, opened at its first use and held for the rest of the run.
+  static Section& HeldSection(std::optional<Section>& held, std::string_view profile,
+                              std::string_view section) {
+    if (!held) held.emplace(profile, section);
+    return *held;
+  }
+
   // A work file that cannot be written ends the save: 102 when the disk is full, else 101.
   static void WriteTo(TextFile& file, const std::string& text) {
     if (!file.Write(text)) throw Failure{WriteFailureCode(file)};
@@ -388,6 +396,9 @@ class SaveRun {
   const texts::Folders folders_;
   const std::string copy_folder_;
   std::optional<Profile> references_;  // the reference table, once the save has marked it
+  std::optional<Section> kernel_list_;   // the snapshot's file lists
+  std::optional<Section> user_list_;
+  std::optional<Section> master_misc_;   // where the alias counter is kept
   std::vector<std::string> patterns_;
   unsigned long alias_counter_ = 0;
   int kernel_count_ = 0;

@@ -29,7 +29,7 @@ template <class T, class NameOf>
 class NameSorted {
  public:
   // Chunks are split in two when they would grow past this.
-  static constexpr size_t kMaxChunk = 512;
+  static constexpr size_t kMaxChunk = 128;
 
   template <bool kConst>
   class Iterator {
