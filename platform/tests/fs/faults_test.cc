@@ -59,5 +59,30 @@ TEST_F(FaultsTest, HoldsForChildProcessesOfTheMachine) {
   EXPECT_TRUE(CopyFileA("C:\\src.txt", "C:\\cleared.txt", FALSE));
 }
 
+// This process copies first, with no switch set; a child then sets one. The next copy here
+// must see it at once, and once it is used up here, the child's later copies go through.
+TEST_F(FaultsTest, ASwitchSetByAnotherProcessHoldsHereAtOnce) {
+  ASSERT_TRUE(CopyFileA("C:\\src.txt", "C:\\before.txt", FALSE));
+  const auto in_child = [](const auto& action) {
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(action() ? 0 : 1);
+    int status = -1;
+    return ::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  };
+  ASSERT_TRUE(in_child([] { return FailNthCopy(2, ERROR_WRITE_FAULT); }));
+  EXPECT_TRUE(CopyFileA("C:\\src.txt", "C:\\first.txt", FALSE));
+  SetLastError(0);
+  EXPECT_FALSE(CopyFileA("C:\\src.txt", "C:\\second.txt", FALSE));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_WRITE_FAULT));
+  EXPECT_TRUE(in_child([] { return CopyFileA("C:\\src.txt", "C:\\child.txt", FALSE) != 0; }));
+  // Cleared in a child: this process's copies go through again.
+  ASSERT_TRUE(FailNthCopy(1));
+  ASSERT_TRUE(in_child([] {
+    ClearFaults();
+    return true;
+  }));
+  EXPECT_TRUE(CopyFileA("C:\\src.txt", "C:\\cleared.txt", FALSE));
+}
+
 }  // namespace
 }  // namespace w98::testing
