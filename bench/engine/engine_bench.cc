@@ -24,6 +24,7 @@
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -221,13 +222,35 @@ DWORD FixDates(LONG days, std::vector<SSRenameRecord>& pairs) {
   return window.WaitFor(&code, 3600 * 1000) ? code : 0;
 }
 
+// CPU seconds (user and system) of this process and of the children it has waited for.
+double CpuSeconds() {
+  double total = 0;
+  for (const int who : {RUSAGE_SELF, RUSAGE_CHILDREN}) {
+    rusage usage{};
+    ::getrusage(who, &usage);
+    for (const timeval& t : {usage.ru_utime, usage.ru_stime})
+      total += static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+  }
+  return total;
+}
+
+// The start of a timed run.
+struct RunStart {
+  std::chrono::steady_clock::time_point time = std::chrono::steady_clock::now();
+  double cpu = CpuSeconds();
+};
+
 // The time since `since`, which ends a timed run; with QUILLOW_BENCH_EACH=1 each run's time is
-// also shown on stderr, since a mean hides a single run that this shared machine slowed down.
-double Seconds(const std::chrono::steady_clock::time_point& since) {
+// also shown on stderr, since a mean hides a single run that this shared machine slowed down,
+// with the CPU time all of the run's threads and waited-for programs used. The CPU time varies
+// far less than the time on this machine: it tells whether a change of the code made the run
+// cheaper when the times of two builds overlap.
+double Seconds(const RunStart& since) {
   const double seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - since.time).count();
   if (EnvironmentSays("QUILLOW_BENCH_EACH"))
-    std::fprintf(stderr, "  run: %.0f ms\n", seconds * 1000);
+    std::fprintf(stderr, "  run: %.0f ms (cpu %.0f ms)\n", seconds * 1000,
+                 (CpuSeconds() - since.cpu) * 1000);
   return seconds;
 }
 
@@ -317,7 +340,7 @@ void BM_CopyBaseline(benchmark::State& state) {
   for (auto _ : state) {
     MoveAside(target);
     PrepareTimedRun();
-    const auto start = std::chrono::steady_clock::now();
+    const RunStart start;
     const int rc = std::system(("cp -a '" + source + "' '" + target + "'").c_str());
     state.SetIterationTime(Seconds(start));
     if (rc != 0) state.SkipWithError("cp -a failed");
@@ -330,7 +353,7 @@ void BM_BaseSnapshot(benchmark::State& state) {
   for (auto _ : state) {
     ResetStore();
     PrepareTimedRun();
-    const auto start = std::chrono::steady_clock::now();
+    const RunStart start;
     const DWORD code = Save(NextName());
     state.SetIterationTime(Seconds(start));
     if (code != SS_SAVE_DONE) state.SkipWithError("the save failed");
@@ -352,7 +375,7 @@ void BM_UnchangedSnapshot(benchmark::State& state) {
     RegFlushKey(HKEY_CURRENT_USER);
     const LONG stored_before = GetSSFilesCount();
     PrepareTimedRun();
-    const auto start = std::chrono::steady_clock::now();
+    const RunStart start;
     const DWORD code = Save(NextName());
     state.SetIterationTime(Seconds(start));
     if (code != SS_SAVE_DONE) state.SkipWithError("the save failed");
@@ -411,7 +434,7 @@ void BM_DeleteShared(benchmark::State& state) {
       break;
     }
     PrepareTimedRun();
-    const auto start = std::chrono::steady_clock::now();
+    const RunStart start;
     const DWORD code = Delete(name);
     state.SetIterationTime(Seconds(start));
     if (code != SS_DELETE_DONE) state.SkipWithError("the delete failed");
@@ -443,13 +466,13 @@ void BM_DeleteOwn(benchmark::State& state) {
       break;
     }
     PrepareTimedRun();
-    const auto rm_start = std::chrono::steady_clock::now();
+    const RunStart rm_start;
     if (std::system(("rm -r '" + baseline.string() + "'").c_str()) != 0)
       state.SkipWithError("rm -r failed");
     rm_seconds = Seconds(rm_start);
 
     PrepareTimedRun();
-    const auto start = std::chrono::steady_clock::now();
+    const RunStart start;
     const DWORD code = Delete(name);
     const double seconds = Seconds(start);
     state.SetIterationTime(seconds);
@@ -519,7 +542,7 @@ void BM_Redate(benchmark::State& state) {
     SetLocalTime(&clock);
 
     PrepareTimedRun();
-    const auto start = std::chrono::steady_clock::now();
+    const RunStart start;
     const DWORD code = FixDates(1, pairs);
     state.SetIterationTime(Seconds(start));
     if (code != SS_FIXDATES_DONE) state.SkipWithError("the date fixing did not re-date");
