@@ -395,10 +395,10 @@ class SaveRun {
   const SaveJob& job_;
   const texts::Folders folders_;
   const std::string copy_folder_;
-  std::optional<Profile> references_;  // the reference table, once the save has marked it
-  std::optional<Section> kernel_list_;   // the snapshot's file lists
+  std::optional<Profile> references_;   // the reference table, once the save has marked it
+  std::optional<Section> kernel_list_;  // the snapshot's file lists
   std::optional<Section> user_list_;
-  std::optional<Section> master_misc_;   // where the alias counter is kept
+  std::optional<Section> master_misc_;  // where the alias counter is kept
   std::vector<std::string> patterns_;
   unsigned long alias_counter_ = 0;
   int kernel_count_ = 0;

@@ -386,9 +386,9 @@ TEST_F(RegApiTest, ThousandsOfNumberedValuesKeepTheirOrder) {
   }
   EXPECT_EQ(listed, made);
   DWORD size = sizeof data;
-  EXPECT_EQ(RegQueryValueExA(key_, "file2999", nullptr, nullptr, reinterpret_cast<BYTE*>(data),
-                             &size),
-            ERROR_SUCCESS);
+  EXPECT_EQ(
+      RegQueryValueExA(key_, "file2999", nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size),
+      ERROR_SUCCESS);
   EXPECT_STREQ(data, "File2999");
   EXPECT_EQ(RegQueryValueExA(key_, "FILE2996", nullptr, nullptr, nullptr, nullptr),
             ERROR_FILE_NOT_FOUND);
