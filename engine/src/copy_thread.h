@@ -49,6 +49,10 @@ class CopyThread {
 
   // Hands over a copy. Take a result first while Full().
   void Push(Job job);
+  // Makes a copy on the calling thread and returns its result. A save whose copier is behind
+  // (Full()) makes the next copy itself instead of waiting: the copies are then shared by both
+  // threads.
+  static DWORD MakeCopy(const Job& job);
   bool Full() const;
   // True when the oldest outstanding copy has its result.
   bool Ready() const;
@@ -76,7 +80,6 @@ class CopyThread {
   // Waits (holding `lock` on the state) until `done`; false when the copier ended first.
   bool WaitUntil(std::unique_lock<std::mutex>& lock, const std::function<bool()>& done);
   static DWORD WINAPI Run(LPVOID parameter);
-  static DWORD MakeCopy(const Job& job);
 
   State state_;  // outlives the copier: the destructor waits for the copier's end
   HANDLE thread_ = nullptr;

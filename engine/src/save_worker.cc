@@ -191,7 +191,7 @@ class SaveRun {
       ShareVersion(facts, version, references, entry);
     else
       StoreVersion(found, facts, version, entry);
-    while (!deferred_.empty() && (!deferred_.front().copying || copier_.Ready())) SettleFront();
+    while (!deferred_.empty() && FrontReady()) SettleFront();
   }
 
   // The version is stored already: the new snapshot takes a reference to it.
@@ -200,7 +200,7 @@ class SaveRun {
     const std::string stored = entry.ReadText(cat::kStorePath) + entry.ReadText(cat::kAlias);
     const std::string original =
         entry.ReadText(cat::kOriginalPath) + entry.ReadText(cat::kOriginalFileName);
-    deferred_.push_back({facts, version, original, stored, false, 0});
+    deferred_.push_back({facts, version, original, stored, false, 0, std::nullopt});
     // The new name first, then the count that includes it.
     Require(entry.WriteText(NumberedName(cat::kRefControlFile, references + 1), job_.name));
     Require(entry.WriteInt(cat::kRefCount, references + 1));
@@ -231,12 +231,23 @@ class SaveRun {
       entry.Close();
     }
     // The copy is made by the copier; what follows it in the catalogue and the work files is
-    // done, in the order of the files, once it is made.
-    while (copier_.Full()) SettleFront();
+    // done, in the order of the files, once it is made. Settled copies make room first; when
+    // the copier is still behind, this thread makes the copy itself rather than wait.
+    while (copier_.Full() && !deferred_.empty() && FrontReady()) SettleFront();
     const std::string copy = copy_folder_ + "\\" + alias;
-    copier_.Push({facts.path, copy});
+    std::optional<DWORD> made_here;
+    if (copier_.Full())
+      made_here = CopyThread::MakeCopy({facts.path, copy});
+    else
+      copier_.Push({facts.path, copy});
     copying_keys_.insert(facts.key);
-    deferred_.push_back({facts, version, facts.path, copy, true, found.nFileSizeLow});
+    deferred_.push_back({facts, version, facts.path, copy, true, found.nFileSizeLow, made_here});
+  }
+
+  // True when the oldest unsettled file can be settled without waiting.
+  bool FrontReady() const {
+    const Deferred& front = deferred_.front();
+    return !front.copying || front.made_here.has_value() || copier_.Ready();
   }
 
   // Finishes the oldest file whose restore lines are not written yet: a shared version's lines,
@@ -248,7 +259,7 @@ class SaveRun {
       AppendRestoreLines(item.facts, item.version, item.original, item.stored);
       return;
     }
-    const DWORD result = copier_.Take();
+    const DWORD result = item.made_here ? *item.made_here : copier_.Take();
     copying_keys_.erase(item.facts.key);
     if (result == ERROR_OPERATION_ABORTED) throw Failure{SS_SAVE_FAILED};
     if (result != ERROR_SUCCESS) {
@@ -386,10 +397,11 @@ class SaveRun {
   struct Deferred {
     FileFacts facts;
     std::string version;
-    std::string original;  // the file's path, as its restore lines name it
-    std::string stored;    // its stored copy's path
-    bool copying;          // a copy of it was handed to the copier
-    DWORD size;            // its size (low part), for telling a full disk
+    std::string original;            // the file's path, as its restore lines name it
+    std::string stored;              // its stored copy's path
+    bool copying;                    // a copy of it was made or handed to the copier
+    DWORD size;                      // its size (low part), for telling a full disk
+    std::optional<DWORD> made_here;  // the result of a copy this thread made itself
   };
 
   const SaveJob& job_;

@@ -2,6 +2,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <filesystem>
 
 #include <w98/faults.h>
@@ -272,6 +274,50 @@ TEST_F(SaveFaultTest, AFileMatchedTwiceIsStoredAgainWhenItsFirstCopyFails) {
   EXPECT_THAT(References(key), ElementsAre("19981115.S01"));
   EXPECT_EQ(1u, machine_.StoredCopies().size());
   EXPECT_EQ(SS_OK, machine_.Init());
+  EXPECT_THAT(StoreProblems(), IsEmpty());
+}
+
+// Enough large files that the copier falls behind and the save makes some of the copies itself.
+// Whichever thread made a copy, the files are settled in their order, and the one copy that
+// fails skips just its file.
+TEST(SaveManyFilesTest, CopiesMadeByEitherThreadAreSettledInFileOrder) {
+  EngineMachine machine;
+  constexpr int kFiles = 120;
+  const std::string bytes(256 * 1024, 'x');
+  for (int i = 0; i < kFiles; ++i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "WINDOWS/MANY/F%03d.DLL", i);
+    machine.PutFile(name, bytes + std::to_string(i));
+  }
+  machine.Provision({{}, {"\\MANY\\*.*"}});
+  ASSERT_EQ(SS_OK, machine.Init());
+  ASSERT_TRUE(w98::FailNthCopy(kFiles / 2));
+  ASSERT_EQ(DWORD(SS_SAVE_DONE), machine.Save("19981115.S01"));
+
+  // The log names the files in the order of the snapshot's list, one failed copy among them.
+  ASSERT_EQ(kFiles, Int("19981115.S01", "KernelFileList", "FileCount"));
+  std::vector<std::string> listed;
+  for (int i = 0; i < kFiles; ++i) {
+    const std::string key = Text("19981115.S01", "KernelFileList", "File" + std::to_string(i));
+    listed.push_back(key.substr(0, key.find('|')));
+  }
+  std::vector<std::string> logged;
+  std::string failed;
+  const std::string log = machine.StoreFile("backup.log");
+  for (size_t at = 0; at < log.size();) {
+    const size_t end = log.find("\r\n", at);
+    const std::string line = log.substr(at, end - at);
+    at = end + 2;
+    const size_t name = line.find("\\MANY\\") + 6;
+    logged.push_back(line.substr(name, line.find("  DestDir") - name));
+    if (line.rfind("COPY ERROR!!", 0) == 0) failed = listed[logged.size() - 1];
+  }
+  EXPECT_EQ(logged, listed);
+  ASSERT_FALSE(failed.empty());
+  EXPECT_EQ(1u, static_cast<size_t>(std::count(log.begin(), log.end(), '!')) / 2);
+  EXPECT_EQ(static_cast<size_t>(kFiles - 1), IndexKeys().size());
+  EXPECT_EQ(static_cast<size_t>(kFiles - 1), machine.StoredCopies().size());
+  EXPECT_EQ(SS_OK, machine.Init());
   EXPECT_THAT(StoreProblems(), IsEmpty());
 }
 
