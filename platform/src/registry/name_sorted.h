@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
