@@ -1,6 +1,7 @@
 // Registry speed, as the engine uses it: one thread, keys three levels below the catalogue
 // root, each write or read opening and closing its key. Also regedit's export and import of
-// 100,000 values. Run from a release build:
+// 100,000 values, and one key filled with tens of thousands of numbered values or subkeys. Run
+// from a release build:
 //   build/release/bin/w98_registry_bench
 #include <benchmark/benchmark.h>
 
@@ -144,6 +145,47 @@ void BM_Import100kValues(benchmark::State& state) {
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * 100000);
 }
 BENCHMARK(BM_Import100kValues)->Unit(benchmark::kMillisecond)->MinTime(3.0)->UseRealTime();
+
+// One key filled as a save fills a snapshot's file list: state.range(0) values "File0",
+// "File1", ... written in that order through one open key, each landing between names written
+// long before it ("File1234" between "File1233" and "File124"). Also as many subkeys, as the
+// reference table gets one per stored file.
+void BM_FillNumberedList(benchmark::State& state) {
+  Machine();
+  const int count = static_cast<int>(state.range(0));
+  const bool subkeys = state.range(1) != 0;
+  const char text[] = "SYSTEM.INI|C://WINDOWS//|512|19981101|120000";
+  for (auto _ : state) {
+    state.PauseTiming();
+    RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\List");
+    HKEY key = nullptr;
+    RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\List", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                    &key, nullptr);
+    state.ResumeTiming();
+    for (int i = 0; i < count; ++i) {
+      const std::string name = "File" + std::to_string(i);
+      if (subkeys) {
+        HKEY sub = nullptr;
+        RegCreateKeyExA(key, name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub, nullptr);
+        RegCloseKey(sub);
+      } else {
+        RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                       sizeof text);
+      }
+    }
+    state.PauseTiming();
+    RegCloseKey(key);
+    RegFlushKey(HKEY_CURRENT_USER);
+    state.ResumeTiming();
+  }
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * count);
+}
+BENCHMARK(BM_FillNumberedList)
+    ->ArgsProduct({{10000, 40000}, {0, 1}})
+    ->ArgNames({"entries", "subkeys"})
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(2.0)
+    ->UseRealTime();
 
 }  // namespace
 
