@@ -67,12 +67,10 @@ std::shared_ptr<RegKey> RegKey::AddChild(std::string_view child) {
 }
 
 void RegKey::RemoveChild(std::string_view child) {
-  const size_t index = children.LowerBound(child);
-  if (index == children.size() || !EqualsNoCase(children[index]->name, child)) return;
-  std::shared_ptr<RegKey> doomed = std::move(children[index]);
-  children.EraseAt(index);
-  if (child_index_built_) child_index_.erase(doomed->name);
-  MarkRemoved(*doomed);
+  std::optional<std::shared_ptr<RegKey>> doomed = children.Remove(child);
+  if (!doomed) return;
+  if (child_index_built_) child_index_.erase((*doomed)->name);
+  MarkRemoved(**doomed);
 }
 
 void RegKey::DetachChildAt(size_t index) {

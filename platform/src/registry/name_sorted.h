@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <optional>
 #include <string_view>
 #include <type_traits>
 #include <utility>
@@ -126,20 +127,22 @@ class NameSorted {
   // Removes the element at `index` (< size()).
   void EraseAt(size_t index) {
     Reach(index);
-    std::vector<T>& chunk = chunks_[mark_chunk_];
-    chunk.erase(chunk.begin() + static_cast<std::ptrdiff_t>(index - mark_base_));
-    if (chunk.empty()) chunks_.erase(chunks_.begin() + static_cast<std::ptrdiff_t>(mark_chunk_));
-    --size_;
-    ForgetMark();
+    EraseIn(mark_chunk_, index - mark_base_);
+  }
+
+  // Takes out the element named `name` (any case); nullopt when there is none.
+  std::optional<T> Remove(std::string_view name) {
+    const Place place = FindPlace(name);
+    if (place.chunk == chunks_.size()) return std::nullopt;  // else `at` is inside the chunk
+    T& found = chunks_[place.chunk][place.at];
+    if (!EqualsNoCase(NameOf::Of(found), name)) return std::nullopt;
+    std::optional<T> taken(std::move(found));
+    EraseIn(place.chunk, place.at);
+    return taken;
   }
 
   // Removes the element named `name` (any case); false when there is none.
-  bool Erase(std::string_view name) {
-    const size_t index = LowerBound(name);
-    if (index == size_ || !EqualsNoCase(NameOf::Of((*this)[index]), name)) return false;
-    EraseAt(index);
-    return true;
-  }
+  bool Erase(std::string_view name) { return Remove(name).has_value(); }
 
   void clear() {
     chunks_.clear();
@@ -185,6 +188,15 @@ class NameSorted {
     const auto it = std::lower_bound(chunk->begin(), chunk->end(), name, less);
     return {static_cast<size_t>(chunk - chunks_.begin()), static_cast<size_t>(it - chunk->begin()),
             base};
+  }
+
+  // Removes the element at `at` in chunk `chunk`, and the chunk when it empties.
+  void EraseIn(size_t chunk, size_t at) {
+    std::vector<T>& elements = chunks_[chunk];
+    elements.erase(elements.begin() + static_cast<std::ptrdiff_t>(at));
+    if (elements.empty()) chunks_.erase(chunks_.begin() + static_cast<std::ptrdiff_t>(chunk));
+    --size_;
+    ForgetMark();
   }
 
   // Moves the mark to the chunk holding `index` (< size()).
