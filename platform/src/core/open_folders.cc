@@ -45,10 +45,9 @@ bool ChangesPaths(const inotify_event& e) {
   return (e.mask & IN_ISDIR) && (e.mask & (IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO));
 }
 
-bool SameFolder(int a, int b) {
-  struct stat sa {};
-  struct stat sb {};
-  return ::fstat(a, &sa) == 0 && ::fstat(b, &sb) == 0 && SameHostFile(sa, sb);
+bool IsFolder(int fd, const HostFileId& id) {
+  struct stat st {};
+  return ::fstat(fd, &st) == 0 && HostFileId::Of(st) == id;
 }
 
 }  // namespace
@@ -61,7 +60,7 @@ bool OpenFolders::Usable() const {
   return fork_epoch_ == g_fork_epoch.load(std::memory_order_relaxed);
 }
 
-bool OpenFolders::Find(const std::string& key, SharedFd* folder,
+bool OpenFolders::Find(const std::string& key, SharedFd* folder, HostFileId* id,
                        std::vector<std::string>* on_disk) {
   if (!Usable()) return false;
   std::lock_guard<std::mutex> lock(mutex_);
@@ -70,6 +69,7 @@ bool OpenFolders::Find(const std::string& key, SharedFd* folder,
   auto it = kept_.find(key);
   if (it == kept_.end()) return false;
   *folder = it->second.folder;
+  *id = it->second.id;
   *on_disk = it->second.on_disk;
   return true;
 }
@@ -83,7 +83,7 @@ std::uint64_t OpenFolders::Begin() {
 
 void OpenFolders::Keep(std::uint64_t begun, const std::string& key, int root_fd,
                        const char* drive_folder, const std::vector<std::string>& on_disk,
-                       const SharedFd& folder) {
+                       const SharedFd& folder, const HostFileId& id) {
   if (!Usable()) return;
   std::lock_guard<std::mutex> lock(mutex_);
   if (!notify_.valid()) {
@@ -106,12 +106,12 @@ void OpenFolders::Keep(std::uint64_t begun, const std::string& key, int root_fd,
     current.reset(
         ::openat(current.get(), name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
   }
-  if (!current.valid() || !SameFolder(current.get(), folder.get())) return;
+  if (!current.valid() || !IsFolder(current.get(), id)) return;
   // The watches were in place before the walk: a change before it ended is reported now.
   Drain();
   if (generation_ != begun) return;
   if (kept_.size() >= kMaxKept) kept_.clear();
-  kept_[key] = Kept{folder, on_disk};
+  kept_[key] = Kept{folder, id, on_disk};
 }
 
 bool OpenFolders::Watch(int fd) {
@@ -125,18 +125,11 @@ bool OpenFolders::Watch(int fd) {
 }
 
 void OpenFolders::Drain() {
-  alignas(inotify_event) char buffer[16384];
   bool changed = false;
-  for (;;) {
-    const ssize_t n = ::read(notify_.get(), buffer, sizeof buffer);
-    if (n <= 0) break;  // EAGAIN: nothing more
-    for (ssize_t at = 0; at < n;) {
-      const auto* e = reinterpret_cast<const inotify_event*>(buffer + at);
-      at += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
-      if (e->mask & IN_IGNORED) watches_.erase(e->wd);
-      if (ChangesPaths(*e)) changed = true;
-    }
-  }
+  DrainNotifications(notify_.get(), [&](const inotify_event& e) {
+    if (e.mask & IN_IGNORED) watches_.erase(e.wd);
+    if (ChangesPaths(e)) changed = true;
+  });
   if (changed) {
     ++generation_;
     kept_.clear();

@@ -19,6 +19,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "fs/host_calls.h"
 #include "fs/unique_fd.h"
 
 namespace w98::internal {
@@ -30,21 +31,23 @@ class OpenFolders {
   OpenFolders(const OpenFolders&) = delete;
   OpenFolders& operator=(const OpenFolders&) = delete;
 
-  // The folder kept for `key`: its O_PATH descriptor in `folder` and the on-disk names of the
-  // folders on its way (below the drive folder) in `on_disk`. False when none is kept, or when
-  // a folder on the way has changed since it was kept.
-  bool Find(const std::string& key, SharedFd* folder, std::vector<std::string>* on_disk);
+  // The folder kept for `key`: its O_PATH descriptor in `folder`, its identity in `id` and the
+  // on-disk names of the folders on its way (below the drive folder) in `on_disk`. False when
+  // none is kept, or when a folder on the way has changed since it was kept.
+  bool Find(const std::string& key, SharedFd* folder, HostFileId* id,
+            std::vector<std::string>* on_disk);
 
   // The moment a resolution begins, to be given to Keep: a folder is kept only when nothing
   // changed between the two.
   std::uint64_t Begin();
 
-  // Keeps `folder`, which a resolution that began at `begun` found at `drive_folder` (the
-  // drive's folder name in the machine folder `root_fd`) followed by `on_disk`, for `key`.
-  // Nothing is kept when a folder changed meanwhile, when the folders on the way can no longer
-  // be opened as the same folder, or when they cannot all be watched.
+  // Keeps `folder`, of identity `id`, which a resolution that began at `begun` found at
+  // `drive_folder` (the drive's folder name in the machine folder `root_fd`) followed by
+  // `on_disk`, for `key`. Nothing is kept when a folder changed meanwhile, when the folders on
+  // the way can no longer be opened as the same folder, or when they cannot all be watched.
   void Keep(std::uint64_t begun, const std::string& key, int root_fd, const char* drive_folder,
-            const std::vector<std::string>& on_disk, const SharedFd& folder);
+            const std::vector<std::string>& on_disk, const SharedFd& folder,
+            const HostFileId& id);
 
  private:
   // Reads every change reported since the last call; any change of a folder forgets what is
@@ -57,6 +60,7 @@ class OpenFolders {
 
   struct Kept {
     SharedFd folder;
+    HostFileId id;
     std::vector<std::string> on_disk;
   };
 

@@ -155,12 +155,16 @@ DWORD Parse(std::string_view text, DosPath& out, Check check) {
   return ERROR_SUCCESS;
 }
 
-// Finds `name` in the open folder `dir_fd`: from what is known of the folder when it is kept
-// current, else its own spelling first, then without regard to case or as an 8.3 alias. Fills
-// `real` (the on-disk name) and `st`; ERROR_FILE_NOT_FOUND when absent.
-DWORD FindOnDisk(int dir_fd, const std::string& name, std::string& real, struct stat& st) {
+// Finds `name` in the open folder `dir_fd` (of identity `*dir_id`, when known): from what is
+// known of the folder when it is kept current, else its own spelling first, then without
+// regard to case or as an 8.3 alias. Fills `real` (the on-disk name) and `st`;
+// ERROR_FILE_NOT_FOUND when absent.
+DWORD FindOnDisk(int dir_fd, const HostFileId* dir_id, const std::string& name, std::string& real,
+                 struct stat& st) {
   std::string known;
-  switch (LookUpKnownName(dir_fd, name, &known)) {
+  const KnownName answer =
+      dir_id ? LookUpKnownName(*dir_id, name, &known) : LookUpKnownName(dir_fd, name, &known);
+  switch (answer) {
     case KnownName::kAbsent:
       return ERROR_FILE_NOT_FOUND;
     case KnownName::kPresent:
@@ -196,7 +200,7 @@ DWORD WalkFolders(int root_fd, char drive_folder, const std::vector<std::string>
   for (size_t i = 0; i < count; ++i) {
     std::string real;
     struct stat st {};
-    const DWORD error = FindOnDisk(current.get(), parts[i], real, st);
+    const DWORD error = FindOnDisk(current.get(), nullptr, parts[i], real, st);
     if (error == ERROR_FILE_NOT_FOUND) return ERROR_PATH_NOT_FOUND;
     if (error != ERROR_SUCCESS) return error;
     if (S_ISLNK(st.st_mode)) return ERROR_ACCESS_DENIED;
@@ -280,7 +284,10 @@ DWORD Locate(const DosPath& path, Location& out) {
   }
   std::uint64_t begun = 0;
   SharedFd resolved;
-  const bool kept = folders > 0 && root->open_folders.Find(given_folders, &resolved, &on_disk);
+  HostFileId resolved_id;
+  struct stat resolved_st {};  // the folder's status, when read here
+  const bool kept =
+      folders > 0 && root->open_folders.Find(given_folders, &resolved, &resolved_id, &on_disk);
   if (folders > 0 && !kept) {
     begun = root->open_folders.Begin();
     // Fast path: the folders exist in the spelling the walk found for the given one before (a
@@ -310,9 +317,12 @@ DWORD Locate(const DosPath& path, Location& out) {
   }
   if (!kept) {
     resolved = SharedFd(std::move(folder));
+    if (::fstat(resolved.get(), &resolved_st) != 0) return ERROR_PATH_NOT_FOUND;
+    resolved_id = HostFileId::Of(resolved_st);
     if (folders > 0) {
       const char drive_name[2] = {drive_folder, '\0'};
-      root->open_folders.Keep(begun, given_folders, root->fd.get(), drive_name, on_disk, resolved);
+      root->open_folders.Keep(begun, given_folders, root->fd.get(), drive_name, on_disk, resolved,
+                              resolved_id);
     }
   }
 
@@ -323,8 +333,9 @@ DWORD Locate(const DosPath& path, Location& out) {
   dos.parts = std::move(on_disk);
   for (const std::string& part : dos.parts) (host += '/') += part;
 
+  out.folder_id = resolved_id;
   if (path.parts.empty()) {
-    if (::fstat(resolved.get(), &out.st) != 0) return ERROR_PATH_NOT_FOUND;
+    out.st = resolved_st;  // a root is never kept: its status was read above
     out.folder = std::move(resolved);
     out.leaf.assign(1, '.');  // (assigning a literal trips a false -Wrestrict in GCC 12)
     out.is_root = true;
@@ -336,7 +347,7 @@ DWORD Locate(const DosPath& path, Location& out) {
 
   const std::string& given = path.parts.back();
   std::string real;
-  const DWORD error = FindOnDisk(resolved.get(), given, real, out.st);
+  const DWORD error = FindOnDisk(resolved.get(), &resolved_id, given, real, out.st);
   if (error == ERROR_SUCCESS) {
     if (S_ISLNK(out.st.st_mode)) return ERROR_ACCESS_DENIED;
     out.leaf = std::move(real);

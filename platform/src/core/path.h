@@ -18,6 +18,7 @@
 #include <string_view>
 #include <vector>
 
+#include "fs/host_calls.h"
 #include "fs/unique_fd.h"
 #include "w98/windef.h"
 
@@ -78,6 +79,7 @@ struct Location {
   SharedFd folder;             // O_PATH descriptor of the folder holding the last component
                                // (of the drive root itself for a root), perhaps shared with
                                // other resolutions of the same folder
+  HostFileId folder_id;        // the identity of that folder
   std::string leaf;            // on-disk name of the last component (as given when missing);
                                // "." for a drive root
   std::string dos;             // DOS path, existing components in on-disk spelling

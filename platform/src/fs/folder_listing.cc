@@ -34,11 +34,7 @@ constexpr size_t kMaxFolders = 512;
 constexpr uint32_t kWatchMask =
     IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF | IN_ONLYDIR;
 
-struct FolderKey {
-  dev_t dev;
-  ino_t ino;
-  bool operator==(const FolderKey&) const = default;
-};
+using FolderKey = HostFileId;
 struct FolderKeyHash {
   size_t operator()(const FolderKey& k) const {
     return std::hash<std::uint64_t>()(static_cast<std::uint64_t>(k.ino) * 1000003u ^
@@ -149,7 +145,7 @@ class FolderCache {
     struct stat st {};
     if (::fstat(dir_fd, &st) != 0) return Win32ErrorFromErrno(errno);
     if (!S_ISDIR(st.st_mode)) return ERROR_PATH_NOT_FOUND;
-    const FolderKey key{st.st_dev, st.st_ino};
+    const FolderKey key = HostFileId::Of(st);
     const std::int64_t change_ns = Nanoseconds(st.st_ctim);
     auto it = folders_.find(key);
     if (it != folders_.end() && it->second->watch < 0 && it->second->change_ns != change_ns) {
@@ -181,13 +177,10 @@ class FolderCache {
     return ERROR_SUCCESS;
   }
 
-  // What is known of `name` in the folder `dir_fd` (see LookUpKnownName). An exact spelling
+  // What is known of `name` in the folder `key` (see LookUpKnownName). An exact spelling
   // that the folder held at the last look is answered at once: the caller's lookup of it on
   // disk confirms it. Any other answer waits for the changes reported since.
-  KnownName Look(int dir_fd, std::string_view name, std::string* real) {
-    struct stat st {};
-    if (::fstat(dir_fd, &st) != 0 || !S_ISDIR(st.st_mode)) return KnownName::kUnknown;
-    const FolderKey key{st.st_dev, st.st_ino};
+  KnownName Look(const FolderKey& key, std::string_view name, std::string* real) {
     std::lock_guard<std::mutex> lock(mutex_);
     for (bool drained = false;; drained = true) {
       auto it = folders_.find(key);
@@ -255,34 +248,27 @@ class FolderCache {
   // Applies every change reported since the last call.
   void Drain() {
     if (notify_fd_ < 0) return;
-    alignas(inotify_event) char buffer[65536];
-    for (;;) {
-      const ssize_t n = ::read(notify_fd_, buffer, sizeof buffer);
-      if (n <= 0) return;  // EAGAIN: nothing more
-      for (ssize_t at = 0; at < n;) {
-        const auto* e = reinterpret_cast<const inotify_event*>(buffer + at);
-        at += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
-        if (e->mask & IN_Q_OVERFLOW) {
-          // Changes were lost: start afresh.
-          for (auto& [key, state] : folders_) RemoveWatch(state->watch);
-          folders_.clear();
-          by_watch_.clear();
-          continue;
-        }
-        if (e->mask & (IN_DELETE_SELF | IN_IGNORED)) {
-          RemoveWatch(e->wd);
-          DropFolder(e->wd);
-          continue;
-        }
-        auto w = by_watch_.find(e->wd);
-        if (w == by_watch_.end() || e->len == 0) continue;
-        FolderState& state = *folders_.at(w->second);
-        if (e->mask & (IN_CREATE | IN_MOVED_TO))
-          state.Add(e->name);
-        else if (e->mask & (IN_DELETE | IN_MOVED_FROM))
-          state.Remove(e->name);
+    DrainNotifications(notify_fd_, [this](const inotify_event& e) {
+      if (e.mask & IN_Q_OVERFLOW) {
+        // Changes were lost: start afresh.
+        for (auto& [key, state] : folders_) RemoveWatch(state->watch);
+        folders_.clear();
+        by_watch_.clear();
+        return;
       }
-    }
+      if (e.mask & (IN_DELETE_SELF | IN_IGNORED)) {
+        RemoveWatch(e.wd);
+        DropFolder(e.wd);
+        return;
+      }
+      auto w = by_watch_.find(e.wd);
+      if (w == by_watch_.end() || e.len == 0) return;
+      FolderState& state = *folders_.at(w->second);
+      if (e.mask & (IN_CREATE | IN_MOVED_TO))
+        state.Add(e.name);
+      else if (e.mask & (IN_DELETE | IN_MOVED_FROM))
+        state.Remove(e.name);
+    });
   }
 
   // Forgets the least recently used eighth of the folders.
@@ -406,7 +392,14 @@ DWORD FindInFolder(int dir_fd, std::string_view name, FolderEntry& entry, bool w
 
 KnownName LookUpKnownName(int dir_fd, std::string_view name, std::string* real) {
   if (!IsListableName(name)) return KnownName::kUnknown;
-  return Cache().Look(dir_fd, name, real);
+  struct stat st {};
+  if (::fstat(dir_fd, &st) != 0 || !S_ISDIR(st.st_mode)) return KnownName::kUnknown;
+  return Cache().Look(HostFileId::Of(st), name, real);
+}
+
+KnownName LookUpKnownName(const HostFileId& folder, std::string_view name, std::string* real) {
+  if (!IsListableName(name)) return KnownName::kUnknown;
+  return Cache().Look(folder, name, real);
 }
 
 void ForgetFolderListings() {

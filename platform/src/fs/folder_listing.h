@@ -21,6 +21,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "fs/host_calls.h"
 #include "w98/windef.h"
 
 namespace w98::internal {
@@ -71,6 +72,9 @@ enum class KnownName { kPresent, kAbsent, kUnknown };
 // folder does not hold costs many times one that it does, and in a folder being filled it
 // waits for the writer. Safe from any thread.
 KnownName LookUpKnownName(int dir_fd, std::string_view name, std::string* real);
+// The same for the folder whose identity is `folder` (a folder kept open, whose identity is
+// known already): the host is not asked for it.
+KnownName LookUpKnownName(const HostFileId& folder, std::string_view name, std::string* real);
 
 // Drops everything known of every folder (after the machine changes).
 void ForgetFolderListings();

@@ -1,7 +1,9 @@
 #include "fs/host_calls.h"
 
 #include <fcntl.h>
+#include <limits.h>
 #include <linux/openat2.h>
+#include <sys/inotify.h>
 #include <sys/syscall.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -101,6 +103,23 @@ int SetXattrAt(int dir_fd, const char* name, const char* attr, const void* value
     return -1;
   }
   return ::lsetxattr(path, attr, value, size, 0);
+}
+
+void DrainNotifications(int fd, const std::function<void(const inotify_event&)>& on_event) {
+  // A read hands over as many queued events as fit; one that leaves room for the largest
+  // possible event therefore took the whole queue.
+  constexpr size_t kLargestEvent = sizeof(inotify_event) + NAME_MAX + 1;
+  alignas(inotify_event) char buffer[65536];
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n <= 0) return;  // EAGAIN: nothing more
+    for (ssize_t at = 0; at < n;) {
+      const auto* e = reinterpret_cast<const inotify_event*>(buffer + at);
+      at += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
+      on_event(*e);
+    }
+    if (static_cast<size_t>(n) <= sizeof buffer - kLargestEvent) return;
+  }
 }
 
 DWORD Win32ErrorFromErrno(int error) {

@@ -122,6 +122,22 @@ TEST(DosPath, ResolvedFoldersFollowEveryChangeOnTheirWay) {
   fs::rename(machine.OnC("Elsewhere/X"), machine.OnC("A/B/C"));
   EXPECT_EQ(leads_to(path), inode(machine.OnC("A/B/C/f.txt")));
 
+  // The last folder moved aside, still holding its names, and another put in its place: the
+  // path leads into the new folder, where the old one's names are not.
+  const char* const old_only = "C:\\A\\B\\C\\only-old.txt";
+  machine.WriteFile("A/B/C/only-old.txt", "old");
+  EXPECT_NE(leads_to(old_only), 0u);
+  machine.WriteFile("Elsewhere/Y/f.txt", "third again");
+  fs::rename(machine.OnC("A/B/C"), machine.OnC("A/B/C.aside"));
+  fs::rename(machine.OnC("Elsewhere/Y"), machine.OnC("A/B/C"));
+  EXPECT_EQ(leads_to(old_only), 0u);
+  EXPECT_EQ(leads_to(path), inode(machine.OnC("A/B/C/f.txt")));
+  {
+    Location where;
+    ASSERT_EQ(LocateDosPath(path, where), ERROR_SUCCESS);
+    EXPECT_EQ(where.folder_id.ino, inode(machine.OnC("A/B/C")));
+  }
+
   // The top folder deleted with everything in it, and made again.
   fs::remove_all(machine.OnC("A"));
   EXPECT_EQ(leads_to(path), 0u);
