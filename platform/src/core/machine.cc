@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cstdint>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -20,6 +22,10 @@ namespace {
 std::mutex g_current_mutex;
 std::shared_ptr<Machine> g_current;
 bool g_current_loaded = false;
+// Moves on whenever g_current changes, so that a thread may keep the machine it last asked for
+// and hand it out again without taking the lock (every file call asks for it, from every
+// thread at once).
+std::atomic<std::uint64_t> g_current_epoch{1};
 std::vector<std::function<void()>>& ResetHooks() {
   static std::vector<std::function<void()>> hooks;
   return hooks;
@@ -51,6 +57,9 @@ Machine::~Machine() {
 }
 
 std::shared_ptr<Machine> Machine::Current() {
+  thread_local std::uint64_t t_epoch = 0;
+  thread_local std::shared_ptr<Machine> t_machine;
+  if (t_epoch == g_current_epoch.load(std::memory_order_acquire)) return t_machine;
   std::lock_guard<std::mutex> lock(g_current_mutex);
   if (!g_current_loaded) {
     g_current_loaded = true;
@@ -61,7 +70,9 @@ std::shared_ptr<Machine> Machine::Current() {
       if (!ec) g_current = std::make_shared<Machine>(root);
     }
   }
-  return g_current;
+  t_machine = g_current;
+  t_epoch = g_current_epoch.load(std::memory_order_relaxed);
+  return t_machine;
 }
 
 std::filesystem::path Machine::DriveFolder(char letter) const {
@@ -144,6 +155,7 @@ bool SelectMachineFolder(const std::filesystem::path& root) {
     std::lock_guard<std::mutex> lock(g_current_mutex);
     g_current = std::make_shared<Machine>(canonical);
     g_current_loaded = true;
+    g_current_epoch.fetch_add(1, std::memory_order_release);
     hooks = ResetHooks();
   }
   for (auto& hook : hooks) hook();

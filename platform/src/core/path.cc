@@ -3,7 +3,9 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <unordered_map>
@@ -71,12 +73,24 @@ struct MachineRoot {
 
 std::mutex g_root_mutex;
 std::shared_ptr<const MachineRoot> g_root;
+// Moves on whenever g_root is dropped, so that a thread may keep the root it last used and
+// hand it out again without taking the lock (every resolution asks for it).
+std::atomic<std::uint64_t> g_root_epoch{1};
 
 std::shared_ptr<const MachineRoot> CurrentRoot() {
+  thread_local std::uint64_t t_epoch = 0;
+  thread_local std::shared_ptr<const MachineRoot> t_root;
+  const std::uint64_t epoch = g_root_epoch.load(std::memory_order_acquire);
+  if (t_epoch == epoch && t_root) return t_root;
   auto machine = Machine::Current();
   if (!machine) return nullptr;
   std::lock_guard<std::mutex> lock(g_root_mutex);
-  if (g_root && g_root->machine == machine) return g_root;
+  const auto kept = [&] {
+    t_root = g_root;
+    t_epoch = g_root_epoch.load(std::memory_order_relaxed);
+    return t_root;
+  };
+  if (g_root && g_root->machine == machine) return kept();
   static const bool hooked = [] {
     RegisterMachineResetHook([] { ForgetMachineRoot(); });
     return true;
@@ -87,7 +101,7 @@ std::shared_ptr<const MachineRoot> CurrentRoot() {
   root->fd.reset(::open(machine->Root().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
   if (!root->fd.valid()) return nullptr;
   g_root = root;
-  return g_root;
+  return kept();
 }
 
 enum class Check { kNames, kNone };
@@ -403,6 +417,7 @@ void ForgetMachineRoot() {
   std::shared_ptr<const MachineRoot> doomed;
   std::lock_guard<std::mutex> lock(g_root_mutex);
   doomed = std::move(g_root);
+  g_root_epoch.fetch_add(1, std::memory_order_release);
 }
 
 }  // namespace w98::internal
