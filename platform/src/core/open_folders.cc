@@ -63,7 +63,7 @@ bool OpenFolders::Usable() const {
 bool OpenFolders::Find(const std::string& key, SharedFd* folder, HostFileId* id,
                        std::vector<std::string>* on_disk) {
   if (!Usable()) return false;
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::lock_guard<AdaptiveMutex> lock(mutex_);
   if (!notify_.valid()) return false;
   Drain();
   auto it = kept_.find(key);
@@ -76,7 +76,7 @@ bool OpenFolders::Find(const std::string& key, SharedFd* folder, HostFileId* id,
 
 std::uint64_t OpenFolders::Begin() {
   if (!Usable()) return 0;
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::lock_guard<AdaptiveMutex> lock(mutex_);
   if (notify_.valid()) Drain();
   return generation_;
 }
@@ -85,7 +85,7 @@ void OpenFolders::Keep(std::uint64_t begun, const std::string& key, int root_fd,
                        const char* drive_folder, const std::vector<std::string>& on_disk,
                        const SharedFd& folder, const HostFileId& id) {
   if (!Usable()) return;
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::lock_guard<AdaptiveMutex> lock(mutex_);
   if (!notify_.valid()) {
     // Made at the first folder kept: a process that keeps none holds no notification queue
     // (the host allows a user only so many).

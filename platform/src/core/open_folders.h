@@ -19,6 +19,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "core/adaptive_mutex.h"
 #include "fs/host_calls.h"
 #include "fs/unique_fd.h"
 
@@ -46,8 +47,7 @@ class OpenFolders {
   // `on_disk`, for `key`. Nothing is kept when a folder changed meanwhile, when the folders on
   // the way can no longer be opened as the same folder, or when they cannot all be watched.
   void Keep(std::uint64_t begun, const std::string& key, int root_fd, const char* drive_folder,
-            const std::vector<std::string>& on_disk, const SharedFd& folder,
-            const HostFileId& id);
+            const std::vector<std::string>& on_disk, const SharedFd& folder, const HostFileId& id);
 
  private:
   // Reads every change reported since the last call; any change of a folder forgets what is
@@ -64,7 +64,7 @@ class OpenFolders {
     std::vector<std::string> on_disk;
   };
 
-  std::mutex mutex_;
+  AdaptiveMutex mutex_;
   UniqueFd notify_;  // the change notifications, from the first folder kept on
   bool notify_unavailable_ = false;
   std::uint64_t fork_epoch_;

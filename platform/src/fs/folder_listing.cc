@@ -14,6 +14,7 @@
 #include <mutex>
 #include <optional>
 
+#include "core/adaptive_mutex.h"
 #include "core/machine.h"
 #include "core/path.h"
 #include "core/text.h"
@@ -138,7 +139,7 @@ class FolderCache {
   // Runs `fn(FolderState&)` on what is known of the folder `dir_fd`, under the cache's lock.
   template <class Fn>
   DWORD With(int dir_fd, Fn&& fn) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<AdaptiveMutex> lock(mutex_);
     Drain();
     timespec begun{};
     ::clock_gettime(CLOCK_REALTIME, &begun);
@@ -181,7 +182,7 @@ class FolderCache {
   // that the folder held at the last look is answered at once: the caller's lookup of it on
   // disk confirms it. Any other answer waits for the changes reported since.
   KnownName Look(const FolderKey& key, std::string_view name, std::string* real) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<AdaptiveMutex> lock(mutex_);
     for (bool drained = false;; drained = true) {
       auto it = folders_.find(key);
       if (it == folders_.end() || it->second->watch < 0) return KnownName::kUnknown;
@@ -207,7 +208,7 @@ class FolderCache {
   }
 
   void Clear(std::optional<bool> use_notifications = std::nullopt) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<AdaptiveMutex> lock(mutex_);
     if (use_notifications) use_notifications_ = *use_notifications;
     for (auto& [key, state] : folders_) RemoveWatch(state->watch);
     folders_.clear();
@@ -288,7 +289,7 @@ class FolderCache {
     }
   }
 
-  std::mutex mutex_;
+  AdaptiveMutex mutex_;
   int notify_fd_ = -2;  // -2: not opened yet; -1: not available
   bool use_notifications_ = true;
   std::unordered_map<FolderKey, std::unique_ptr<FolderState>, FolderKeyHash> folders_;
