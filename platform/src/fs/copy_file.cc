@@ -131,16 +131,19 @@ class PendingCopy {
   bool published_ = false;
 };
 
-// Copies the bytes of `in` to `out` block by block; between blocks the calling thread may be
-// suspended or stopped (EnterCall throws then). Returns ERROR_SUCCESS or a Win32 error.
-DWORD CopyBlocks(int in, int out) {
+// Copies the bytes of `in` to the new file `out` block by block, counting them in `copied`;
+// between blocks the calling thread may be suspended or stopped (EnterCall throws then).
+// Returns ERROR_SUCCESS or a Win32 error.
+DWORD CopyBlocks(int in, int out, std::int64_t& copied) {
   bool kernel_copy = true;  // copy_file_range, until the host file system refuses it
   std::string buffer;
+  copied = 0;
   for (bool first = true;; first = false) {
     if (!first) EnterCall();
     if (kernel_copy) {
       const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, kBlockSize, 0);
       if (n == 0) return ERROR_SUCCESS;
+      if (n > 0) copied += n;
       if (n > 0 || errno == EINTR) continue;
       if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
         return Win32ErrorFromErrno(errno);
@@ -158,6 +161,7 @@ DWORD CopyBlocks(int in, int out) {
       if (w < 0 && errno != EINTR) return Win32ErrorFromErrno(errno);
       if (w > 0) done += w;
     }
+    copied += n;
   }
 }
 
@@ -186,18 +190,15 @@ class CopyCharge {
 };
 
 // Copies the bytes of the open source `in` into `copy`, charging the drive for them.
-// `source_st` receives the source's status as read.
+// `source_st` receives the source's status as read, `copied` the size of the copy.
 DWORD CopyPlainFile(int in, PendingCopy& copy, CopyCharge& charge, std::int64_t replaced,
-                    struct stat& source_st, struct stat& copy_st) {
+                    struct stat& source_st, std::int64_t& copied) {
   if (::fstat(in, &source_st) != 0 || !S_ISREG(source_st.st_mode)) return ERROR_ACCESS_DENIED;
   DWORD error = charge.SetTotal(static_cast<std::int64_t>(source_st.st_size) - replaced);
   if (error != ERROR_SUCCESS) return error;
   error = copy.Open();
   if (error != ERROR_SUCCESS) return error;
-  error = CopyBlocks(in, copy.fd());
-  if (error != ERROR_SUCCESS) return error;
-  if (::fstat(copy.fd(), &copy_st) != 0) return Win32ErrorFromErrno(errno);
-  return ERROR_SUCCESS;
+  return CopyBlocks(in, copy.fd(), copied);
 }
 
 DWORD CopyFileImpl(LPCSTR existing, LPCSTR target, BOOL fail_if_exists) {
@@ -227,7 +228,7 @@ DWORD CopyFileImpl(LPCSTR existing, LPCSTR target, BOOL fail_if_exists) {
   CopyCharge charge(to.drive);
   PendingCopy copy(to.folder.get());
   struct stat source_st = from.st;
-  struct stat copy_st {};
+  std::int64_t copied = 0;  // the size of the copy
 
   // A database file (a hive, perhaps written by another process right now) is copied by the
   // registry storage as of one moment; any other file byte for byte. A hive this process has
@@ -256,8 +257,10 @@ DWORD CopyFileImpl(LPCSTR existing, LPCSTR target, BOOL fail_if_exists) {
     if (CopyHiveConsistently(from.host, to.host.parent_path() / temp, &hive_error)) {
       if (hive_error != ERROR_SUCCESS) return hive_error;
       copy.AdoptNamed(temp);
+      struct stat copy_st {};
       if (::fstatat(to.folder.get(), temp.c_str(), &copy_st, AT_SYMLINK_NOFOLLOW) != 0)
         return Win32ErrorFromErrno(errno);
+      copied = static_cast<std::int64_t>(copy_st.st_size);
     } else {
       // Not a database after all: its bytes are the copy.
       if ((error = open_source()) != ERROR_SUCCESS) return error;
@@ -265,11 +268,11 @@ DWORD CopyFileImpl(LPCSTR existing, LPCSTR target, BOOL fail_if_exists) {
     }
   }
   if (plain) {
-    error = CopyPlainFile(in.get(), copy, charge, replaced, source_st, copy_st);
+    error = CopyPlainFile(in.get(), copy, charge, replaced, source_st, copied);
     if (error != ERROR_SUCCESS) return error;
   }
   // The source may have grown or shrunk while it was read.
-  error = charge.SetTotal(static_cast<std::int64_t>(copy_st.st_size) - replaced);
+  error = charge.SetTotal(copied - replaced);
   if (error != ERROR_SUCCESS) return error;
   if (injected != ERROR_SUCCESS) return injected;
   error = copy.SetMetadata(attributes, source_st.st_mtim);

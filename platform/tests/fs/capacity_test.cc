@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "core/machine.h"
 #include "fs/capacity.h"
@@ -98,6 +99,27 @@ TEST_F(CapacityTest, AFullDiskRefusesWritesAndLeavesNoPartialFile) {
   EXPECT_EQ(machine_.ReadFile("big.src").size(), 100u);
   EXPECT_TRUE(DeleteFileA("C:\\grow.bin"));
   EXPECT_EQ(FreeOnC(), 19900u + 6000u);
+}
+
+// A charge too small or too large goes unnoticed by the calls (a write is refused only on a
+// fresh count), so the shared record itself is checked: it holds what the drive holds.
+TEST_F(CapacityTest, ACopyChargesWhatItAdds) {
+  const auto recorded_use = [&] {
+    std::ifstream record(machine_.Root() / "run" / "capacity-C");
+    std::int64_t stamp = 0;
+    std::uint64_t used = 0;
+    record >> stamp >> used;
+    return used;
+  };
+  machine_.WriteFile("six.src", std::string(6000, 's'));
+  machine_.WriteFile("one.src", std::string(1000, 'o'));
+  LeaveRoom(10000);
+  ASSERT_TRUE(CopyFileA("C:\\six.src", "C:\\WINDOWS\\six.cpy", FALSE));
+  EXPECT_EQ(recorded_use(), HostUse());
+  ASSERT_TRUE(CopyFileA("C:\\one.src", "C:\\WINDOWS\\six.cpy", FALSE));  // 5000 fewer
+  EXPECT_EQ(recorded_use(), HostUse());
+  ASSERT_TRUE(CopyFileA("C:\\six.src", "C:\\WINDOWS\\one.cpy", FALSE));
+  EXPECT_EQ(recorded_use(), HostUse());
 }
 
 TEST_F(CapacityTest, SpaceFreedBesideW98IsFoundBeforeAWriteIsRefused) {
