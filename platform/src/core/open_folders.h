@@ -5,10 +5,11 @@
 // before, so the open folder is kept and handed out again (the descriptor shared, never
 // duplicated) for as long as it is certain that the same path still leads to it: every folder on
 // the way, from the machine folder down, is watched through the host's change notifications
-// (inotify), which report a change by any process before the changing call returns, and any folder
-// renamed, moved, replaced or deleted below a watched folder forgets every kept folder. Files made
-// and removed change nothing kept. Where change notifications are not available nothing is kept,
-// and every resolution walks the path.
+// (inotify, in the one queue that also keeps folder listings current; see
+// fs/folder_listing.h), which report a change by any process before the changing call returns,
+// and any folder renamed, moved, replaced or deleted below a watched folder forgets every kept
+// folder. Files made and removed change nothing kept. Where change notifications are not
+// available nothing is kept, and every resolution walks the path.
 #ifndef W98_SRC_CORE_OPEN_FOLDERS_H
 #define W98_SRC_CORE_OPEN_FOLDERS_H
 
@@ -16,7 +17,6 @@
 #include <mutex>
 #include <string>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "core/adaptive_mutex.h"
@@ -34,7 +34,8 @@ class OpenFolders {
 
   // The folder kept for `key`: its O_PATH descriptor in `folder`, its identity in `id` and the
   // on-disk names of the folders on its way (below the drive folder) in `on_disk`. False when
-  // none is kept, or when a folder on the way has changed since it was kept.
+  // none is kept, or when a folder on the way has changed since it was kept. Applies every
+  // change reported so far first (PathChanges), also to what is known of folder listings.
   bool Find(const std::string& key, SharedFd* folder, HostFileId* id,
             std::vector<std::string>* on_disk);
 
@@ -50,11 +51,9 @@ class OpenFolders {
             const std::vector<std::string>& on_disk, const SharedFd& folder, const HostFileId& id);
 
  private:
-  // Reads every change reported since the last call; any change of a folder forgets what is
-  // kept and moves the generation on. Called with the lock held.
-  void Drain();
-  // Watches the folder open as `fd`; false when it cannot be watched.
-  bool Watch(int fd);
+  // Forgets every kept folder when paths have changed since the last look (`changes` is a
+  // reading of PathChanges()). Called with the lock held.
+  void CatchUp(std::uint64_t changes);
   // True when this object belongs to the current process (not inherited across a fork).
   bool Usable() const;
 
@@ -65,11 +64,8 @@ class OpenFolders {
   };
 
   AdaptiveMutex mutex_;
-  UniqueFd notify_;  // the change notifications, from the first folder kept on
-  bool notify_unavailable_ = false;
   std::uint64_t fork_epoch_;
-  std::uint64_t generation_ = 0;
-  std::unordered_set<int> watches_;
+  std::uint64_t seen_changes_ = 0;  // the reading of PathChanges() that kept_ is valid for
   std::unordered_map<std::string, Kept> kept_;
 };
 

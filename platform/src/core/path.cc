@@ -171,13 +171,14 @@ DWORD Parse(std::string_view text, DosPath& out, Check check) {
 
 // Finds `name` in the open folder `dir_fd` (of identity `*dir_id`, when known): from what is
 // known of the folder when it is kept current, else its own spelling first, then without
-// regard to case or as an 8.3 alias. Fills `real` (the on-disk name) and `st`;
-// ERROR_FILE_NOT_FOUND when absent.
-DWORD FindOnDisk(int dir_fd, const HostFileId* dir_id, const std::string& name, std::string& real,
-                 struct stat& st) {
+// regard to case or as an 8.3 alias. `fresh`: the reported changes were applied at the start
+// of this resolution. Fills `real` (the on-disk name) and `st`; ERROR_FILE_NOT_FOUND when
+// absent.
+DWORD FindOnDisk(int dir_fd, const HostFileId* dir_id, bool fresh, const std::string& name,
+                 std::string& real, struct stat& st) {
   std::string known;
-  const KnownName answer =
-      dir_id ? LookUpKnownName(*dir_id, name, &known) : LookUpKnownName(dir_fd, name, &known);
+  const KnownName answer = dir_id ? LookUpKnownName(*dir_id, name, &known, fresh)
+                                  : LookUpKnownName(dir_fd, name, &known);
   switch (answer) {
     case KnownName::kAbsent:
       return ERROR_FILE_NOT_FOUND;
@@ -214,7 +215,7 @@ DWORD WalkFolders(int root_fd, char drive_folder, const std::vector<std::string>
   for (size_t i = 0; i < count; ++i) {
     std::string real;
     struct stat st {};
-    const DWORD error = FindOnDisk(current.get(), nullptr, parts[i], real, st);
+    const DWORD error = FindOnDisk(current.get(), nullptr, false, parts[i], real, st);
     if (error == ERROR_FILE_NOT_FOUND) return ERROR_PATH_NOT_FOUND;
     if (error != ERROR_SUCCESS) return error;
     if (S_ISLNK(st.st_mode)) return ERROR_ACCESS_DENIED;
@@ -361,7 +362,8 @@ DWORD Locate(const DosPath& path, Location& out) {
 
   const std::string& given = path.parts.back();
   std::string real;
-  const DWORD error = FindOnDisk(resolved.get(), &resolved_id, given, real, out.st);
+  // A kept folder was found after the reported changes were applied.
+  const DWORD error = FindOnDisk(resolved.get(), &resolved_id, kept, given, real, out.st);
   if (error == ERROR_SUCCESS) {
     if (S_ISLNK(out.st.st_mode)) return ERROR_ACCESS_DENIED;
     out.leaf = std::move(real);

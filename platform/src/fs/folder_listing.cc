@@ -13,6 +13,7 @@
 #include <ctime>
 #include <mutex>
 #include <optional>
+#include <unordered_set>
 
 #include "core/adaptive_mutex.h"
 #include "core/machine.h"
@@ -32,8 +33,20 @@ namespace {
 // timestamps, so any later change gives the folder a different change time.
 constexpr std::int64_t kSettledNs = 100'000'000;
 constexpr size_t kMaxFolders = 512;
-constexpr uint32_t kWatchMask =
-    IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF | IN_ONLYDIR;
+// One mask serves both kinds of watch (a folder has one watch in the queue, whatever it is
+// watched for): entries made, removed and moved, and the folder itself removed or moved.
+constexpr uint32_t kWatchMask = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO |
+                                IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
+// Folders watched for the paths through them stay watched until they go away or everything
+// known is dropped; a process has few, the bound is against runaway growth.
+constexpr size_t kMaxPathWatches = 4096;
+
+// True for a change that may make a path through the watched folder lead elsewhere: a folder
+// in it removed, moved or put there, the folder itself removed or moved, or changes lost.
+bool ChangesPaths(const inotify_event& e) {
+  if (e.mask & (IN_Q_OVERFLOW | IN_IGNORED | IN_DELETE_SELF | IN_MOVE_SELF)) return true;
+  return (e.mask & IN_ISDIR) && (e.mask & (IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO));
+}
 
 using FolderKey = HostFileId;
 struct FolderKeyHash {
@@ -180,10 +193,11 @@ class FolderCache {
 
   // What is known of `name` in the folder `key` (see LookUpKnownName). An exact spelling
   // that the folder held at the last look is answered at once: the caller's lookup of it on
-  // disk confirms it. Any other answer waits for the changes reported since.
-  KnownName Look(const FolderKey& key, std::string_view name, std::string* real) {
+  // disk confirms it. Any other answer waits for the changes reported since, unless `fresh`
+  // says that the caller has just had them applied.
+  KnownName Look(const FolderKey& key, std::string_view name, std::string* real, bool fresh) {
     std::lock_guard<AdaptiveMutex> lock(mutex_);
-    for (bool drained = false;; drained = true) {
+    for (bool drained = fresh;; drained = true) {
       auto it = folders_.find(key);
       if (it == folders_.end() || it->second->watch < 0) return KnownName::kUnknown;
       FolderState& state = *it->second;
@@ -207,12 +221,33 @@ class FolderCache {
     }
   }
 
+  // Watches the folder open as `fd` for changes of the paths through it (see WatchPathFolder).
+  bool WatchPath(int fd) {
+    std::lock_guard<AdaptiveMutex> lock(mutex_);
+    if (!use_notifications_ || NotifyFd() < 0 || path_watches_.size() >= kMaxPathWatches)
+      return false;
+    const int wd = InotifyWatch(fd);
+    if (wd < 0) return false;
+    path_watches_.insert(wd);
+    return true;
+  }
+
+  // Applies the changes reported so far; the count of path changes seen (see PathChanges).
+  std::uint64_t PathChangesNow() {
+    std::lock_guard<AdaptiveMutex> lock(mutex_);
+    Drain();
+    return path_changes_;
+  }
+
   void Clear(std::optional<bool> use_notifications = std::nullopt) {
     std::lock_guard<AdaptiveMutex> lock(mutex_);
     if (use_notifications) use_notifications_ = *use_notifications;
     for (auto& [key, state] : folders_) RemoveWatch(state->watch);
     folders_.clear();
     by_watch_.clear();
+    for (const int wd : path_watches_) ::inotify_rm_watch(notify_fd_, wd);
+    path_watches_.clear();
+    ++path_changes_;
   }
 
   // In a child process right after fork: the notification queue belongs to the parent.
@@ -227,16 +262,22 @@ class FolderCache {
     return notify_fd_;
   }
 
+  // The watch of the folder open as `fd` (the folder's one watch in the queue), or -1.
+  int InotifyWatch(int fd) {
+    char path[64];
+    std::snprintf(path, sizeof path, "/proc/self/fd/%d", fd);
+    return ::inotify_add_watch(notify_fd_, path, kWatchMask);
+  }
+
   int AddWatch(int dir_fd) {
     if (!use_notifications_ || NotifyFd() < 0) return -1;
-    char path[64];
-    std::snprintf(path, sizeof path, "/proc/self/fd/%d", dir_fd);
-    const int wd = ::inotify_add_watch(notify_fd_, path, kWatchMask);
+    const int wd = InotifyWatch(dir_fd);
     return wd >= 0 && by_watch_.count(wd) == 0 ? wd : -1;
   }
 
+  // Ends a folder's watch for its names; it stays while the paths through it are watched.
   void RemoveWatch(int wd) {
-    if (wd >= 0) ::inotify_rm_watch(notify_fd_, wd);
+    if (wd >= 0 && path_watches_.count(wd) == 0) ::inotify_rm_watch(notify_fd_, wd);
   }
 
   void DropFolder(int wd) {
@@ -255,7 +296,12 @@ class FolderCache {
         for (auto& [key, state] : folders_) RemoveWatch(state->watch);
         folders_.clear();
         by_watch_.clear();
+        ++path_changes_;
         return;
+      }
+      if (path_watches_.count(e.wd) != 0 && ChangesPaths(e)) {
+        ++path_changes_;
+        if (e.mask & IN_IGNORED) path_watches_.erase(e.wd);  // the watch is gone
       }
       if (e.mask & (IN_DELETE_SELF | IN_IGNORED)) {
         RemoveWatch(e.wd);
@@ -294,6 +340,8 @@ class FolderCache {
   bool use_notifications_ = true;
   std::unordered_map<FolderKey, std::unique_ptr<FolderState>, FolderKeyHash> folders_;
   std::unordered_map<int, FolderKey> by_watch_;
+  std::unordered_set<int> path_watches_;  // watches of folders that paths lead through
+  std::uint64_t path_changes_ = 0;
   std::uint64_t clock_ = 0;
 };
 
@@ -395,12 +443,21 @@ KnownName LookUpKnownName(int dir_fd, std::string_view name, std::string* real) 
   if (!IsListableName(name)) return KnownName::kUnknown;
   struct stat st {};
   if (::fstat(dir_fd, &st) != 0 || !S_ISDIR(st.st_mode)) return KnownName::kUnknown;
-  return Cache().Look(HostFileId::Of(st), name, real);
+  return Cache().Look(HostFileId::Of(st), name, real, false);
 }
 
-KnownName LookUpKnownName(const HostFileId& folder, std::string_view name, std::string* real) {
+KnownName LookUpKnownName(const HostFileId& folder, std::string_view name, std::string* real,
+                          bool fresh) {
   if (!IsListableName(name)) return KnownName::kUnknown;
-  return Cache().Look(folder, name, real);
+  return Cache().Look(folder, name, real, fresh);
+}
+
+bool WatchPathFolder(int fd) {
+  return Cache().WatchPath(fd);
+}
+
+std::uint64_t PathChanges() {
+  return Cache().PathChangesNow();
 }
 
 void ForgetFolderListings() {

@@ -73,8 +73,22 @@ enum class KnownName { kPresent, kAbsent, kUnknown };
 // waits for the writer. Safe from any thread.
 KnownName LookUpKnownName(int dir_fd, std::string_view name, std::string* real);
 // The same for the folder whose identity is `folder` (a folder kept open, whose identity is
-// known already): the host is not asked for it.
-KnownName LookUpKnownName(const HostFileId& folder, std::string_view name, std::string* real);
+// known already): the host is not asked for it. `fresh` tells that PathChanges() was called
+// at the start of the caller's resolution, so the changes reported before it are applied.
+KnownName LookUpKnownName(const HostFileId& folder, std::string_view name, std::string* real,
+                          bool fresh = false);
+
+// Paths through folders. The queue of change notifications that keeps folders current also
+// serves path resolution, which keeps folders open while no folder on their way changes.
+//
+// Watches the folder open as `fd` for changes of the paths through it (a folder in it removed,
+// moved or put there; the folder itself removed or moved). False when change notifications are
+// not available (or not used), or too many folders are watched.
+bool WatchPathFolder(int fd);
+// Applies every change reported so far and returns how many path changes of watched folders
+// have been seen; it also moves on when changes were lost and when everything known is dropped.
+// Two equal readings mean that no path through a folder watched all along changed between them.
+std::uint64_t PathChanges();
 
 // Drops everything known of every folder (after the machine changes).
 void ForgetFolderListings();

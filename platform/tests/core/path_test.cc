@@ -1,11 +1,13 @@
 #include "core/path.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
 
+#include "fs/folder_listing.h"
 #include "temp_machine.h"
 #include "w98/winerror.h"
 
@@ -157,6 +159,68 @@ TEST(DosPath, ResolvedFoldersFollowEveryChangeOnTheirWay) {
   machine.WriteFile("A/B/other.txt", "x");
   fs::remove(machine.OnC("A/B/other.txt"));
   EXPECT_EQ(leads_to(path), inode(machine.OnC("A/B/C/f.txt")));
+}
+
+// Path resolution and folder listings share one queue of change notifications: the host
+// allows a user only a few queues (128 by default), and every program of the machine needs one.
+TEST(DosPath, ResolvingAndListingShareOneNotificationQueue) {
+  namespace fs = std::filesystem;
+  w98::testing::TempMachine machine;
+  const auto queues = [] {
+    int count = 0;
+    for (const auto& e : fs::directory_iterator("/proc/self/fd")) {
+      std::error_code ec;
+      if (fs::read_symlink(e.path(), ec).string() == "anon_inode:inotify") ++count;
+    }
+    return count;
+  };
+  for (int i = 0; i < 5; ++i) machine.WriteFile("Q/F" + std::to_string(i) + "/a.txt", "a");
+  for (int pass = 0; pass < 2; ++pass) {
+    for (int i = 0; i < 5; ++i) {
+      const std::string folder = "C:\\Q\\F" + std::to_string(i);
+      Location where;
+      ASSERT_EQ(LocateDosPath(folder + "\\a.txt", where), ERROR_SUCCESS);
+      EXPECT_TRUE(where.exists);
+      EXPECT_EQ(LocateDosPath(folder + "\\missing.txt", where), ERROR_SUCCESS);
+      EXPECT_FALSE(where.exists);
+    }
+  }
+  EXPECT_EQ(queues(), 1);
+}
+
+// What is known of folder listings is bounded and its oldest folders are forgotten; a folder
+// forgotten there stays watched for the paths through it.
+TEST(DosPath, AKeptFolderFollowsChangesAfterManyFoldersWereListed) {
+  namespace fs = std::filesystem;
+  w98::testing::TempMachine machine;
+  const auto leads_to = [](const std::string& dos) -> ino_t {
+    Location where;
+    if (LocateDosPath(dos, where) != ERROR_SUCCESS || !where.exists) return 0;
+    return where.st.st_ino;
+  };
+  const auto inode = [](const fs::path& host) {
+    struct stat st {};
+    return ::stat(host.c_str(), &st) == 0 ? st.st_ino : 0;
+  };
+  machine.WriteFile("KEPT/SUB/f.txt", "first");
+  const std::string path = "C:\\KEPT\\SUB\\f.txt";
+  ASSERT_EQ(leads_to(path), inode(machine.OnC("KEPT/SUB/f.txt")));
+  // Names looked for in the folders on the way: their listings are known, then forgotten.
+  EXPECT_EQ(leads_to("C:\\NOTHERE.TXT"), 0u);
+  EXPECT_EQ(leads_to("C:\\KEPT\\NOTHERE.TXT"), 0u);
+  for (int i = 0; i < 700; ++i) {
+    const fs::path folder = machine.OnC("MANY/F" + std::to_string(i));
+    fs::create_directories(folder);
+    UniqueFd fd(::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    DWORD error = ERROR_SUCCESS;
+    EXPECT_NE(ListFolder(fd.get(), &error), nullptr);
+  }
+  ASSERT_EQ(leads_to(path), inode(machine.OnC("KEPT/SUB/f.txt")));
+
+  fs::rename(machine.OnC("KEPT/SUB"), machine.OnC("KEPT/ASIDE"));
+  machine.WriteFile("KEPT/SUB/f.txt", "second");
+  EXPECT_EQ(leads_to(path), inode(machine.OnC("KEPT/SUB/f.txt")));
+  EXPECT_NE(leads_to(path), inode(machine.OnC("KEPT/ASIDE/f.txt")));
 }
 
 // Resolving paths in many folders keeps only a bounded number of them open: a process may have
