@@ -20,7 +20,7 @@
 // several times slower. This program therefore never deletes before it measures: old copies are
 // moved aside and deleted when it ends, and the next run first waits until six minutes have
 // passed since that deletion (QUILLOW_BENCH_NO_WAIT=1 skips the wait; QUILLOW_BENCH_KEEP_TRASH=1
-// keeps the old copies instead, for runs one after another).
+// keeps the old copies instead, for runs one after another, while the disk has room for them).
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/mman.h>
@@ -85,8 +85,20 @@ bool EnvironmentSays(const char* name) {
   return value != nullptr && std::string(value) == "1";
 }
 
+// Old copies are kept on request only while the disk keeps this much free: every run moves
+// about as much aside as the machine holds, and a full disk fails everything on the host.
+constexpr std::uintmax_t kKeepTrashWhileFree = 16ULL << 30;
+
 void DeleteTrash() {
-  if (EnvironmentSays("QUILLOW_BENCH_KEEP_TRASH") || !fs::exists(TrashFolder())) return;
+  if (!fs::exists(TrashFolder())) return;
+  if (EnvironmentSays("QUILLOW_BENCH_KEEP_TRASH")) {
+    std::error_code error;
+    const fs::space_info space = fs::space(TrashFolder(), error);
+    if (error || space.available >= kKeepTrashWhileFree) return;
+    std::fprintf(stderr,
+                 "deleting the old copies after all: the disk has less than %llu GiB free\n",
+                 static_cast<unsigned long long>(kKeepTrashWhileFree >> 30));
+  }
   fs::remove_all(TrashFolder());
   std::FILE* stamp = std::fopen(DeletionStamp().c_str(), "w");
   if (stamp != nullptr) std::fclose(stamp);
