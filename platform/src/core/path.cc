@@ -74,7 +74,9 @@ struct MachineRoot {
 std::mutex g_root_mutex;
 std::shared_ptr<const MachineRoot> g_root;
 // Moves on whenever g_root is dropped, so that a thread may keep the root it last used and
-// hand it out again without taking the lock (every resolution asks for it).
+// hand it out again without taking the lock (every resolution asks for it). A thread that makes
+// no file call after the machine changed keeps the old root, and its open folders, until it
+// ends.
 std::atomic<std::uint64_t> g_root_epoch{1};
 
 std::shared_ptr<const MachineRoot> CurrentRoot() {
