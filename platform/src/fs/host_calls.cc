@@ -107,11 +107,13 @@ int SetXattrAt(int dir_fd, const char* name, const char* attr, const void* value
 
 void DrainNotifications(int fd, const std::function<void(const inotify_event&)>& on_event) {
   // A read hands over as many queued events as fit; one that leaves room for the largest
-  // possible event therefore took the whole queue.
+  // possible event therefore took the whole queue. The buffer is modest: every file call of
+  // every thread comes here, and a program may give a thread as little as 64 KiB of stack.
   constexpr size_t kLargestEvent = sizeof(inotify_event) + NAME_MAX + 1;
-  alignas(inotify_event) char buffer[65536];
+  alignas(inotify_event) char buffer[8192];
   for (;;) {
     const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return;  // EAGAIN: nothing more
     for (ssize_t at = 0; at < n;) {
       const auto* e = reinterpret_cast<const inotify_event*>(buffer + at);
