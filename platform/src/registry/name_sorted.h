@@ -80,15 +80,15 @@ class NameSorted {
   // The index of the first element whose name is not less than `name`.
   size_t LowerBound(std::string_view name) const {
     const Place place = FindPlace(name);
-    return place.base + place.at;
+    size_t base = 0;
+    for (size_t c = 0; c < place.chunk; ++c) base += chunks_[c].size();
+    return base + place.at;
   }
 
   // The element named `name` (any case), or nullptr.
   T* Find(std::string_view name) {
-    const Place place = FindPlace(name);
-    if (place.chunk == chunks_.size()) return nullptr;  // else `at` is inside the chunk
-    T& found = chunks_[place.chunk][place.at];
-    return EqualsNoCase(NameOf::Of(found), name) ? &found : nullptr;
+    Place place{};
+    return Named(name, &place);
   }
   const T* Find(std::string_view name) const { return const_cast<NameSorted*>(this)->Find(name); }
 
@@ -132,11 +132,10 @@ class NameSorted {
 
   // Takes out the element named `name` (any case); nullopt when there is none.
   std::optional<T> Remove(std::string_view name) {
-    const Place place = FindPlace(name);
-    if (place.chunk == chunks_.size()) return std::nullopt;  // else `at` is inside the chunk
-    T& found = chunks_[place.chunk][place.at];
-    if (!EqualsNoCase(NameOf::Of(found), name)) return std::nullopt;
-    std::optional<T> taken(std::move(found));
+    Place place{};
+    T* found = Named(name, &place);
+    if (found == nullptr) return std::nullopt;
+    std::optional<T> taken(std::move(*found));
     EraseIn(place.chunk, place.at);
     return taken;
   }
@@ -170,7 +169,6 @@ class NameSorted {
   struct Place {
     size_t chunk;  // chunks_.size() when past the last element
     size_t at;     // within the chunk
-    size_t base;   // the index of the chunk's first element
   };
 
   // Where an element named `name` is, or would go: the first chunk whose last name is not less
@@ -182,12 +180,18 @@ class NameSorted {
     const auto chunk =
         std::partition_point(chunks_.begin(), chunks_.end(),
                              [&](const std::vector<T>& c) { return less(c.back(), name); });
-    size_t base = 0;
-    for (auto c = chunks_.begin(); c != chunk; ++c) base += c->size();
-    if (chunk == chunks_.end()) return {chunks_.size(), 0, base};
+    if (chunk == chunks_.end()) return {chunks_.size(), 0};
     const auto it = std::lower_bound(chunk->begin(), chunk->end(), name, less);
-    return {static_cast<size_t>(chunk - chunks_.begin()), static_cast<size_t>(it - chunk->begin()),
-            base};
+    return {static_cast<size_t>(chunk - chunks_.begin()), static_cast<size_t>(it - chunk->begin())};
+  }
+
+  // The element named `name` (any case) with its place in `*place`, or nullptr. Lookups by name
+  // never count the elements before the place (only LowerBound needs that).
+  T* Named(std::string_view name, Place* place) {
+    *place = FindPlace(name);
+    if (place->chunk == chunks_.size()) return nullptr;  // else `at` is inside the chunk
+    T& found = chunks_[place->chunk][place->at];
+    return EqualsNoCase(NameOf::Of(found), name) ? &found : nullptr;
   }
 
   // Removes the element at `at` in chunk `chunk`, and the chunk when it empties.
