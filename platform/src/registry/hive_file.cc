@@ -106,18 +106,12 @@ std::string_view ColumnBlob(sqlite3_stmt* st, int col) {
            : std::string_view();
 }
 
-void BindText(sqlite3_stmt* st, int i, std::string_view s) {
-  sqlite3_bind_text(st, i, s.data() ? s.data() : "", static_cast<int>(s.size()), SQLITE_TRANSIENT);
-}
-
-// Binds without a copy, for a statement that HiveFile::Step runs (and whose bindings it
-// clears) while `s` and `data` are still there: a commit writes thousands of rows.
-void BindTextForStep(sqlite3_stmt* st, int i, std::string_view s) {
-  sqlite3_bind_text(st, i, s.data() ? s.data() : "", static_cast<int>(s.size()), SQLITE_STATIC);
-}
-void BindBlobForStep(sqlite3_stmt* st, int i, std::string_view data) {
-  sqlite3_bind_blob(st, i, data.data() ? data.data() : "", static_cast<int>(data.size()),
-                    SQLITE_STATIC);
+// Binds a copy of `s`; with SQLITE_STATIC as `lifetime`, `s` itself, for a statement that
+// HiveFile::Step runs (and whose bindings it clears) while `s` is still there: a commit writes
+// thousands of rows.
+void BindText(sqlite3_stmt* st, int i, std::string_view s,
+              sqlite3_destructor_type lifetime = SQLITE_TRANSIENT) {
+  sqlite3_bind_text(st, i, s.data() ? s.data() : "", static_cast<int>(s.size()), lifetime);
 }
 
 // Upper bound of the paths below `path`: '\' + 1 is ']'.
@@ -479,8 +473,8 @@ LONG HiveFile::EnsureKey(std::string_view path, std::string_view name, std::int6
   sqlite3_stmt* st =
       Prepare(kInsKey, "INSERT OR IGNORE INTO keys(path, name, gen) VALUES(?1, ?2, ?3)");
   if (st == nullptr) return Fail(sqlite3_errcode(db_));
-  BindTextForStep(st, 1, path);
-  BindTextForStep(st, 2, name);
+  BindText(st, 1, path, SQLITE_STATIC);
+  BindText(st, 2, name, SQLITE_STATIC);
   sqlite3_bind_int64(st, 3, gen);
   return Step(st);
 }
@@ -491,11 +485,12 @@ LONG HiveFile::PutValue(std::string_view key, std::string_view fold, std::string
                              "INSERT OR REPLACE INTO vals(key, fold, name, type, data, gen)"
                              " VALUES(?1, ?2, ?3, ?4, ?5, ?6)");
   if (st == nullptr) return Fail(sqlite3_errcode(db_));
-  BindTextForStep(st, 1, key);
-  BindTextForStep(st, 2, fold);
-  BindTextForStep(st, 3, name);
+  BindText(st, 1, key, SQLITE_STATIC);
+  BindText(st, 2, fold, SQLITE_STATIC);
+  BindText(st, 3, name, SQLITE_STATIC);
   sqlite3_bind_int64(st, 4, type);
-  BindBlobForStep(st, 5, data);
+  sqlite3_bind_blob(st, 5, data.data() ? data.data() : "", static_cast<int>(data.size()),
+                    SQLITE_STATIC);
   sqlite3_bind_int64(st, 6, gen);
   return Step(st);
 }
