@@ -33,8 +33,8 @@ bool EnterUsers(KeyRef& ref, std::vector<std::string_view>& parts) {
 }
 
 // Under the hive lock: the live key of a resolved reference, or nullptr when it was deleted.
-std::shared_ptr<RegKey> LiveKey(KeyRef& ref) {
-  auto key = w98::internal::RootKey(ref);
+RegKey* LiveKey(KeyRef& ref) {
+  RegKey* key = w98::internal::RootKey(ref);
   return key && !key->removed ? key : nullptr;
 }
 

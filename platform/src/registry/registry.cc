@@ -176,16 +176,16 @@ LONG ResolveKey(HKEY hkey, KeyRef* out) {
   return out->hive->Sync();
 }
 
-std::shared_ptr<RegKey> RootKey(KeyRef& ref) {
-  if (ref.key) return ref.key;
+RegKey* RootKey(KeyRef& ref) {
+  if (ref.key) return ref.key.get();
   RegKey& root = ref.hive->Root();
   if (ref.root == HKEY_CLASSES_ROOT) {
     static const std::vector<std::string_view> kClasses = {"Software", "Classes"};
-    if (auto classes = ref.hive->Find(root, kClasses)) return classes;
+    if (auto classes = ref.hive->Find(root, kClasses)) return classes.get();
     bool created = false;
-    return ref.hive->Create(root, kClasses, &created);
+    return ref.hive->Create(root, kClasses, &created).get();
   }
-  return root.shared_from_this();
+  return &root;
 }
 
 HKEY InsertKeyHandle(KeyRef ref) {

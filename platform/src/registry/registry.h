@@ -38,8 +38,9 @@ struct KeyRef {
 LONG ResolveKey(HKEY hkey, KeyRef* out);
 
 // Under ref.hive->Mutex(): the key the reference names (for HKEY_CLASSES_ROOT,
-// HKLM\Software\Classes, created when missing).
-std::shared_ptr<RegKey> RootKey(KeyRef& ref);
+// HKLM\Software\Classes, created when missing). The reference or the tree keeps it alive
+// while the lock is held; every registry call asks for it, so no reference count is taken.
+RegKey* RootKey(KeyRef& ref);
 
 // Adds a handle for `ref` and returns it (never NULL or a predefined root).
 HKEY InsertKeyHandle(KeyRef ref);
