@@ -1,5 +1,7 @@
 #include "catalogue.h"
 
+#include <cstring>
+
 namespace snapshot {
 namespace {
 
@@ -27,6 +29,31 @@ HKEY OpenOrCreate(const std::string& path) {
     return key;
   return nullptr;
 }
+
+// A text as the NUL-terminated string a registry call takes, copied on the stack when it is
+// short: a save writes and a query reads a dozen values per file, names and texts alike.
+class CText {
+ public:
+  explicit CText(std::string_view text) {
+    if (text.size() < sizeof small_) {
+      if (!text.empty()) std::memcpy(small_, text.data(), text.size());
+      small_[text.size()] = '\0';
+      text_ = small_;
+    } else {
+      large_.assign(text);
+      text_ = large_.c_str();
+    }
+  }
+  CText(const CText&) = delete;
+  CText& operator=(const CText&) = delete;
+
+  const char* c_str() const { return text_; }
+
+ private:
+  char small_[MAX_PATH + 8];
+  std::string large_;
+  const char* text_;
+};
 
 bool KeyExists(const std::string& path) {
   HKEY key = nullptr;
@@ -61,6 +88,12 @@ std::string ProfileKeyName(std::string_view profile) {
   return name;
 }
 
+void CopyTextField(char* field, size_t size, std::string_view text) {
+  const size_t n = text.size() < size - 1 ? text.size() : size - 1;
+  if (n != 0) std::memcpy(field, text.data(), n);  // an empty view may have no data at all
+  std::memset(field + n, 0, size - n);
+}
+
 std::string NumberedName(const char* pattern, int number) {
   std::string name(pattern);
   const size_t at = name.find("%d");
@@ -86,9 +119,14 @@ Section::Section(std::string_view profile, std::string_view section) {
 
 Section::Section(const Profile& profile, std::string_view section) {
   if (profile.name().empty() || section.empty()) return;
-  if (profile.ok()) {
-    const std::string name(section);
-    if (RegOpenKeyExA(profile.key(), name.c_str(), 0, kAccess, &key_) == ERROR_SUCCESS) return;
+  // Opens the section, or makes it: one call either way (a save makes one per stored file).
+  // A name with a leading backslash, which RegCreateKeyExA would drop, goes the long way.
+  if (profile.ok() && section.front() != '\\') {
+    const CText name(section);
+    DWORD disposition = 0;
+    if (RegCreateKeyExA(profile.key(), name.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, kAccess,
+                        nullptr, &key_, &disposition) == ERROR_SUCCESS)
+      return;
     key_ = nullptr;
   }
   // Missing below the profile (or the profile itself): created as any other section is.
@@ -106,7 +144,7 @@ void Section::Close() {
 
 int Section::ReadInt(std::string_view value, int fallback) const {
   if (key_ == nullptr) return fallback;
-  const std::string name(value);
+  const CText name(value);
   DWORD number = 0;
   DWORD type = 0;
   DWORD size = sizeof number;
@@ -119,7 +157,7 @@ int Section::ReadInt(std::string_view value, int fallback) const {
 
 std::string Section::ReadText(std::string_view value, std::string_view fallback) const {
   if (key_ == nullptr) return std::string(fallback);
-  const std::string name(value);
+  const CText name(value);
   char small[512];
   DWORD type = 0;
   DWORD size = sizeof small;
@@ -146,9 +184,29 @@ std::string Section::ReadText(std::string_view value, std::string_view fallback)
   return data;
 }
 
+void Section::ReadTextField(std::string_view value, char* field, size_t size) const {
+  char small[512];
+  std::string_view text;
+  std::string large;
+  if (key_ != nullptr) {
+    const CText name(value);
+    DWORD type = 0;
+    DWORD got = sizeof small;
+    const LONG rc =
+        RegQueryValueExA(key_, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(small), &got);
+    if (rc == ERROR_SUCCESS && (type == REG_SZ || type == REG_EXPAND_SZ)) {
+      text = std::string_view(small, strnlen(small, got));
+    } else if (rc == ERROR_MORE_DATA) {
+      large = ReadText(value);  // too long for the small buffer: read whole, then cut
+      text = large;
+    }
+  }
+  CopyTextField(field, size, text);
+}
+
 bool Section::Has(std::string_view value) const {
   if (key_ == nullptr) return false;
-  const std::string name(value);
+  const CText name(value);
   DWORD type = 0;
   DWORD size = 0;
   return RegQueryValueExA(key_, name.c_str(), nullptr, &type, nullptr, &size) == ERROR_SUCCESS;
@@ -156,7 +214,7 @@ bool Section::Has(std::string_view value) const {
 
 bool Section::WriteInt(std::string_view value, int number) {
   if (key_ == nullptr) return false;
-  const std::string name(value);
+  const CText name(value);
   const DWORD data = static_cast<DWORD>(number);
   return RegSetValueExA(key_, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data),
                         sizeof data) == ERROR_SUCCESS;
@@ -164,15 +222,15 @@ bool Section::WriteInt(std::string_view value, int number) {
 
 bool Section::WriteText(std::string_view value, std::string_view text) {
   if (key_ == nullptr) return false;
-  const std::string name(value);
-  const std::string data(text);
+  const CText name(value);
+  const CText data(text);
   return RegSetValueExA(key_, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
-                        static_cast<DWORD>(data.size() + 1)) == ERROR_SUCCESS;
+                        static_cast<DWORD>(text.size() + 1)) == ERROR_SUCCESS;
 }
 
 bool Section::DeleteValue(std::string_view value) {
   if (key_ == nullptr) return false;
-  const std::string name(value);
+  const CText name(value);
   const LONG rc = RegDeleteValueA(key_, name.c_str());
   return rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND;
 }

@@ -71,6 +71,14 @@ const std::string& CatalogueRootName();
 // "HKEY_CURRENT_USER\Software\Zemo\Snapshot\" + profile, the key an export names.
 std::string ProfileKeyName(std::string_view profile);
 
+// Copies `text` into a record field of `size` bytes: at most size - 1 characters, then NUL
+// padding to the field's end.
+void CopyTextField(char* field, size_t size, std::string_view text);
+template <size_t N>
+void CopyTextField(char (&field)[N], std::string_view text) {
+  CopyTextField(field, N, text);
+}
+
 // A value name made from a numbered pattern such as "ControlFile%d".
 std::string NumberedName(const char* pattern, int number);
 
@@ -111,6 +119,13 @@ class Section {
   int ReadInt(std::string_view value, int fallback = 0) const;
   // The REG_SZ value; `fallback` when it is missing or not a text.
   std::string ReadText(std::string_view value, std::string_view fallback = {}) const;
+  // The REG_SZ value into `field` of `size` bytes as CopyTextField puts it there ("" when it is
+  // missing or not a text), without a copy on the heap: a query fills a dozen fields per file.
+  void ReadTextField(std::string_view value, char* field, size_t size) const;
+  template <size_t N>
+  void ReadTextField(std::string_view value, char (&field)[N]) const {
+    ReadTextField(value, field, N);
+  }
   // True when the value exists (of any type).
   bool Has(std::string_view value) const;
   // Store the value; false when the registry refused.

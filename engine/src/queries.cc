@@ -1,6 +1,5 @@
 #include "queries.h"
 
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -23,13 +22,13 @@ int32_t ParseSize(const std::string& text) {
 }
 
 void FillSnapshotRecord(SSImgRecord& record, std::string_view name) {
-  CopyField(record.name, name);
+  CopyTextField(record.name, name);
   {
     Section misc(name, cat::kMisc);
-    CopyField(record.imageName, misc.ReadText(cat::kImageName));
-    CopyField(record.comments, misc.ReadText(cat::kComments));
-    CopyField(record.date, misc.ReadText(cat::kDate));
-    CopyField(record.time, misc.ReadText(cat::kTime));
+    misc.ReadTextField(cat::kImageName, record.imageName);
+    misc.ReadTextField(cat::kComments, record.comments);
+    misc.ReadTextField(cat::kDate, record.date);
+    misc.ReadTextField(cat::kTime, record.time);
     record.valid = misc.ReadInt(cat::kValid, 0);
   }
   record.kernelFileCount = ReadInt(name, cat::kKernelFileList, cat::kFileCount, 0);
@@ -38,29 +37,23 @@ void FillSnapshotRecord(SSImgRecord& record, std::string_view name) {
 
 void FillFileRecord(SSFileRecord& record, const Profile& references, const std::string& key) {
   Section section(references, key);
-  CopyField(record.fileKey, key);
-  CopyField(record.date, section.ReadText(cat::kDate));
-  CopyField(record.time, section.ReadText(cat::kTime));
-  CopyField(record.attributes, section.ReadText(cat::kAttrib));
-  CopyField(record.type, section.ReadText(cat::kType));
-  CopyField(record.sourceFolder, section.ReadText(cat::kOriginalPath));
-  CopyField(record.sourceName, section.ReadText(cat::kOriginalFileName));
-  CopyField(record.storePath, section.ReadText(cat::kStorePath));
-  CopyField(record.storeFolder, section.ReadText(cat::kStoreDir));
-  CopyField(record.alias, section.ReadText(cat::kAlias));
-  CopyField(record.version, section.ReadText(cat::kVersion));
+  CopyTextField(record.fileKey, key);
+  section.ReadTextField(cat::kDate, record.date);
+  section.ReadTextField(cat::kTime, record.time);
+  section.ReadTextField(cat::kAttrib, record.attributes);
+  section.ReadTextField(cat::kType, record.type);
+  section.ReadTextField(cat::kOriginalPath, record.sourceFolder);
+  section.ReadTextField(cat::kOriginalFileName, record.sourceName);
+  section.ReadTextField(cat::kStorePath, record.storePath);
+  section.ReadTextField(cat::kStoreDir, record.storeFolder);
+  section.ReadTextField(cat::kAlias, record.alias);
+  section.ReadTextField(cat::kVersion, record.version);
   const int last = section.ReadInt(cat::kRefCount, 1);
-  CopyField(record.lastSnapshot, section.ReadText(NumberedName(cat::kRefControlFile, last)));
+  section.ReadTextField(NumberedName(cat::kRefControlFile, last), record.lastSnapshot);
   record.size = ParseSize(section.ReadText(cat::kSize, "0"));
 }
 
 }  // namespace
-
-void CopyField(char (&field)[SS_TEXT_FIELD], std::string_view text) {
-  const size_t n = text.size() < SS_TEXT_FIELD - 1 ? text.size() : SS_TEXT_FIELD - 1;
-  std::memcpy(field, text.data(), n);
-  std::memset(field + n, 0, SS_TEXT_FIELD - n);
-}
 
 LONG QuerySnapshotCount() {
   return ReadInt(cat::kMaster, cat::kMisc, cat::kNumofSSImage, 0);

@@ -17,9 +17,6 @@ LONG QuerySnapshotFiles(SSFileRecord* buffer, std::string_view name);
 LONG QueryStoredVersionCount();
 LONG QueryStoredVersions(std::string_view filter, SSFileRecord* buffer);
 
-// Copies `text` into a 260-byte record field: at most 259 characters, then NUL padding.
-void CopyField(char (&field)[SS_TEXT_FIELD], std::string_view text);
-
 }  // namespace snapshot
 
 #endif  // SNAPSHOT_SRC_QUERIES_H

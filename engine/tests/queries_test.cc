@@ -167,6 +167,33 @@ TEST_F(QueriesTest, FileRecordsKernelFirstWithSizeAndLastSnapshot) {
   EXPECT_TRUE(Untouched(files[3]));
 }
 
+// Fields are texts: a number stored where a text belongs reads as empty, and a text holding a
+// NUL reads up to it, whether it fits a small read or not.
+TEST_F(QueriesTest, FieldsReadOnlyTextsUpToTheirFirstNul) {
+  const std::string key = "A.DLL|C://|1|19981115|120000";
+  AddVersion(key, "A.DLL", "1", {"19981115.S01"});
+  c::WriteInt("cref.tab", key, "Type", 7);
+  HKEY entry = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS,
+            RegOpenKeyA(HKEY_CURRENT_USER, ("Software\\Zemo\\Snapshot\\cref.tab\\" + key).c_str(),
+                        &entry));
+  const std::string cut("ab\0cd", 6);
+  std::string long_cut = std::string(600, 'v');
+  long_cut[100] = '\0';
+  ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(entry, "Alias", 0, REG_EXPAND_SZ,
+                                          reinterpret_cast<const BYTE*>(cut.data()), 6));
+  ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(entry, "Version", 0, REG_EXPAND_SZ,
+                                          reinterpret_cast<const BYTE*>(long_cut.data()), 600));
+  RegCloseKey(entry);
+  auto files = Sentinels<SSFileRecord>(2);
+  ASSERT_EQ(1, ListSSFiles("", files.data()));
+  EXPECT_EQ(std::string(260, '\0'), std::string(files[0].type, 260));
+  EXPECT_STREQ("ab", files[0].alias);
+  EXPECT_EQ('\0', files[0].alias[3]) << "padded past the NUL";
+  EXPECT_EQ(std::string(100, 'v'), files[0].version);
+  EXPECT_TRUE(Untouched(files[1]));
+}
+
 // A file list that names versions the reference table lacks (a damaged catalogue), with and
 // without the reference table itself: each record carries the key, everything else empty.
 TEST_F(QueriesTest, FilesMissingFromTheReferenceTableGiveEmptyRecords) {
