@@ -242,12 +242,9 @@ class FolderCache {
   void Clear(std::optional<bool> use_notifications = std::nullopt) {
     std::lock_guard<AdaptiveMutex> lock(mutex_);
     if (use_notifications) use_notifications_ = *use_notifications;
-    for (auto& [key, state] : folders_) RemoveWatch(state->watch);
-    folders_.clear();
-    by_watch_.clear();
+    ForgetEverything();  // leaves the folders that paths lead through watched: ended below
     for (const int wd : path_watches_) ::inotify_rm_watch(notify_fd_, wd);
     path_watches_.clear();
-    ++path_changes_;
   }
 
   // In a child process right after fork: the notification queue belongs to the parent.
@@ -280,6 +277,15 @@ class FolderCache {
     if (wd >= 0 && path_watches_.count(wd) == 0) ::inotify_rm_watch(notify_fd_, wd);
   }
 
+  // Forgets every folder listing (ending their watches) and tells path resolution that any
+  // path may have changed.
+  void ForgetEverything() {
+    for (auto& [key, state] : folders_) RemoveWatch(state->watch);
+    folders_.clear();
+    by_watch_.clear();
+    ++path_changes_;
+  }
+
   void DropFolder(int wd) {
     auto w = by_watch_.find(wd);
     if (w == by_watch_.end()) return;
@@ -292,11 +298,7 @@ class FolderCache {
     if (notify_fd_ < 0) return;
     DrainNotifications(notify_fd_, [this](const inotify_event& e) {
       if (e.mask & IN_Q_OVERFLOW) {
-        // Changes were lost: start afresh.
-        for (auto& [key, state] : folders_) RemoveWatch(state->watch);
-        folders_.clear();
-        by_watch_.clear();
-        ++path_changes_;
+        ForgetEverything();  // changes were lost: start afresh
         return;
       }
       if (path_watches_.count(e.wd) != 0 && ChangesPaths(e)) {
