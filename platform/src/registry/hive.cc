@@ -118,7 +118,9 @@ std::int64_t CoarseMonotonicNs() {
 struct Hive::Batch {
   struct KeyPart {
     std::string path;
-    std::vector<std::pair<std::string, std::string>> chain;  // (path, name) from the top down
+    // (path, name) of the key and the keys above it that no earlier part of the batch names,
+    // from the top down.
+    std::vector<std::pair<std::string, std::string>> chain;
     std::vector<RegValue> values;
     std::vector<std::string> deleted;
   };
@@ -304,11 +306,20 @@ LONG Hive::Commit() {
     std::lock_guard<std::mutex> tree(mutex_);
     batch = TakeBatch();
   }
-  if (batch.Empty()) {
+  if (!batch.Empty()) {
+    if (LONG err = WriteOut(batch)) return err;
+  }
+  {
     std::lock_guard<std::mutex> tree(mutex_);
     ClearCommitted(batch.seq);
-    return ERROR_SUCCESS;
   }
+  // Changes made while this commit wrote go out in the next one, over the same pages: the
+  // write cache is kept until a commit finds nothing more to write.
+  if (pending_since_.load() == 0) file_->ReleaseWriteCache();
+  return ERROR_SUCCESS;
+}
+
+LONG Hive::WriteOut(const Batch& batch) {
   LONG err = file_->BeginWrite();
   if (err == ERROR_SUCCESS) err = CatchUp();
   const HiveHead next{seen_.gen + 1, RandomStamp()};
@@ -327,8 +338,6 @@ LONG Hive::Commit() {
   AnnounceCommit();
   std::int64_t version = 0;
   if (file_->DataVersion(&version) == ERROR_SUCCESS) data_version_ = version;
-  std::lock_guard<std::mutex> tree(mutex_);
-  ClearCommitted(batch.seq);
   return ERROR_SUCCESS;
 }
 
@@ -397,6 +406,9 @@ Hive::Batch Hive::TakeBatch() {
   Batch batch;
   batch.seq = seq_;
   for (const auto& tree : pending_trees_) batch.trees.push_back(tree.first);
+  // Keys of one batch share the keys above them: each is named once. This runs under the tree
+  // lock, which every registry call of the process waits for.
+  std::unordered_set<const RegKey*> chained;
   for (const auto& key : pending_keys_) {
     if (key->removed) continue;
     Batch::KeyPart part;
@@ -409,8 +421,10 @@ Hive::Batch Hive::TakeBatch() {
     }
     for (const auto& d : key->deleted_values) part.deleted.push_back(d.first);
     if (needs_key) {
-      for (RegKey* k = key.get(); k != nullptr && k->parent != nullptr; k = k->parent)
+      for (RegKey* k = key.get(); k != nullptr && k->parent != nullptr; k = k->parent) {
+        if (!chained.insert(k).second) break;  // and the keys above it, too
         part.chain.emplace_back(k->path, k->name);
+      }
       std::reverse(part.chain.begin(), part.chain.end());
     }
     if (part.chain.empty() && part.values.empty() && part.deleted.empty()) continue;
@@ -423,15 +437,11 @@ LONG Hive::WriteBatch(const Batch& batch, std::int64_t gen) {
   for (const auto& tree : batch.trees)
     if (LONG err = file_->DeleteTree(tree, gen)) return err;
   std::string fold;
-  // Keys of one batch share their upper chain: each key row is ensured once per commit.
-  std::unordered_set<std::string_view> ensured;
   for (const auto& part : batch.keys) {
     for (const auto& d : part.deleted)
       if (LONG err = file_->DeleteValue(part.path, d, gen)) return err;
-    for (const auto& link : part.chain) {
-      if (!ensured.insert(link.first).second) continue;
+    for (const auto& link : part.chain)
       if (LONG err = file_->EnsureKey(link.first, link.second, gen)) return err;
-    }
     for (const auto& v : part.values) {
       fold = UpperCase(v.name);
       if (LONG err = file_->PutValue(part.path, fold, v.name, v.type, v.data, gen)) return err;

@@ -116,6 +116,9 @@ class Hive {
   void ApplyValue(const ValueRow& row);
   Batch TakeBatch();
   LONG WriteBatch(const Batch& batch, std::int64_t gen);
+  // Writes `batch` to the file as the next commit (file lock held); on failure nothing of it is
+  // there.
+  LONG WriteOut(const Batch& batch);
   void ClearCommitted(std::uint64_t seq);
 
   // File side: guarded by file_mutex_ (taken before mutex_).

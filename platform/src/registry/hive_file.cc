@@ -16,7 +16,10 @@ namespace {
 
 // PRAGMA application_id of a hive file ("W98R").
 constexpr int kApplicationId = 0x57393852;
-constexpr int kFormat = 1;
+// Format 2 names a value's key by the key row's number; format 1 named it by its full path in
+// every value row and index entry, which made a hive about three times as large and a commit
+// about twice as costly. A format-1 file is converted when it is opened.
+constexpr int kFormat = 2;
 // Commits whose stamps and deletions stay recorded; a process that last looked further back
 // reloads the whole hive.
 constexpr std::int64_t kKeptCommits = 4096;
@@ -35,16 +38,33 @@ constexpr const char* kSchema =
     "INSERT OR IGNORE INTO hive VALUES(1, 0, 0);"
     "CREATE TABLE IF NOT EXISTS commits(gen INTEGER PRIMARY KEY, stamp INTEGER NOT NULL);"
     "INSERT OR IGNORE INTO commits VALUES(0, 0);"
-    "CREATE TABLE IF NOT EXISTS keys(path TEXT PRIMARY KEY, name TEXT NOT NULL,"
-    " gen INTEGER NOT NULL) WITHOUT ROWID;"
-    "CREATE INDEX IF NOT EXISTS keys_gen ON keys(gen);"
-    "CREATE TABLE IF NOT EXISTS vals(key TEXT NOT NULL, fold TEXT NOT NULL, name TEXT NOT NULL,"
-    " type INTEGER NOT NULL, data BLOB NOT NULL, gen INTEGER NOT NULL,"
-    " PRIMARY KEY(key, fold)) WITHOUT ROWID;"
-    "CREATE INDEX IF NOT EXISTS vals_gen ON vals(gen);"
     "CREATE TABLE IF NOT EXISTS tombs(gen INTEGER NOT NULL, kind INTEGER NOT NULL,"
     " key TEXT NOT NULL, fold TEXT NOT NULL);"
     "CREATE INDEX IF NOT EXISTS tombs_gen ON tombs(gen);";
+
+// The key and value tables of the current format.
+constexpr const char* kKeyTables =
+    "CREATE TABLE keys(id INTEGER PRIMARY KEY, path TEXT NOT NULL UNIQUE, name TEXT NOT NULL,"
+    " gen INTEGER NOT NULL);"
+    "CREATE INDEX keys_gen ON keys(gen);"
+    "CREATE TABLE vals(key INTEGER NOT NULL, fold TEXT NOT NULL, name TEXT NOT NULL,"
+    " type INTEGER NOT NULL, data BLOB NOT NULL, gen INTEGER NOT NULL,"
+    " PRIMARY KEY(key, fold)) WITHOUT ROWID;"
+    "CREATE INDEX vals_gen ON vals(gen);";
+
+// Converts format-1 key and value tables (renamed to keys1 and vals1, their indexes dropped,
+// the current tables made), inside the caller's write transaction. A value whose key row is
+// missing, which loading takes as a key, gets a key row named by its folded leaf.
+constexpr const char* kFromFormat1 =
+    "INSERT INTO keys(path, name, gen) SELECT path, name, gen FROM keys1 ORDER BY path;"
+    "INSERT OR IGNORE INTO keys(path, name, gen)"
+    " SELECT key, replace(key, rtrim(key, replace(key, '\\', '')), ''), max(gen)"
+    " FROM vals1 GROUP BY key ORDER BY key;"
+    "INSERT INTO vals(key, fold, name, type, data, gen)"
+    " SELECT k.id, v.fold, v.name, v.type, v.data, v.gen FROM vals1 v JOIN keys k ON k.path = v.key"
+    " ORDER BY k.id, v.fold;"
+    "DROP TABLE keys1;"
+    "DROP TABLE vals1;";
 
 enum Slot {
   kDataVersion,
@@ -71,6 +91,7 @@ enum Slot {
   kKeysBelow,
   kValsAt,
   kValsBelow,
+  kKeyId,
 };
 
 LONG MapError(int rc) {
@@ -179,6 +200,52 @@ LONG CopyInto(sqlite3* source, const std::filesystem::path& target) {
   return err;
 }
 
+struct FileKind {
+  int application_id = 0;
+  int format = 0;  // PRAGMA user_version
+  int tables = 0;  // schema entries of any kind
+};
+
+int ReadInt(sqlite3* db, const char* sql, int* out) {
+  sqlite3_stmt* st = nullptr;
+  int rc = sqlite3_prepare_v2(db, sql, -1, &st, nullptr);
+  if (rc == SQLITE_OK && (rc = sqlite3_step(st)) == SQLITE_ROW) {
+    *out = sqlite3_column_int(st, 0);
+    rc = SQLITE_OK;
+  }
+  sqlite3_finalize(st);
+  return rc;
+}
+
+int ReadFileKind(sqlite3* db, FileKind* out) {
+  int rc = ReadInt(db, "PRAGMA application_id", &out->application_id);
+  if (rc == SQLITE_OK) rc = ReadInt(db, "PRAGMA user_version", &out->format);
+  if (rc == SQLITE_OK) rc = ReadInt(db, "SELECT count(*) FROM sqlite_master", &out->tables);
+  return rc;
+}
+
+// The statements that make a file of `kind` a hive of the current format ("" when it is one
+// already); ERROR_REGISTRY_CORRUPT for a file that is not empty and not a hive, or a hive of a
+// format this build does not know.
+LONG SchemaWork(const FileKind& kind, std::string* sql) {
+  if (kind.application_id != kApplicationId) {
+    if (kind.tables != 0) return ERROR_REGISTRY_CORRUPT;
+    *sql = std::string(kSchema) + kKeyTables +
+           "PRAGMA application_id=" + std::to_string(kApplicationId) + ";";
+  } else if (kind.format == 1) {
+    *sql = std::string(
+               "ALTER TABLE keys RENAME TO keys1; ALTER TABLE vals RENAME TO vals1;"
+               "DROP INDEX keys_gen; DROP INDEX vals_gen;") +
+           kKeyTables + kFromFormat1;
+  } else if (kind.format == kFormat) {
+    return ERROR_SUCCESS;
+  } else {
+    return ERROR_REGISTRY_CORRUPT;
+  }
+  *sql += "PRAGMA user_version=" + std::to_string(kFormat) + ";";
+  return ERROR_SUCCESS;
+}
+
 }  // namespace
 
 LONG HiveFile::Open(const std::filesystem::path& file, std::unique_ptr<HiveFile>* out) {
@@ -193,49 +260,23 @@ LONG HiveFile::Open(const std::filesystem::path& file, std::unique_ptr<HiveFile>
   // no stream of deleted files for the file system to step over when files are created nearby.
   if (LONG err = hive->Exec("PRAGMA journal_mode=TRUNCATE; PRAGMA synchronous=FULL;")) return err;
 
-  // A file of ours carries our application id; an empty file becomes a hive; anything else
-  // is left alone.
-  int app_id = 0;
-  {
-    sqlite3_stmt* st = nullptr;
-    rc = sqlite3_prepare_v2(hive->db_, "PRAGMA application_id", -1, &st, nullptr);
-    if (rc == SQLITE_OK && (rc = sqlite3_step(st)) == SQLITE_ROW)
-      app_id = sqlite3_column_int(st, 0);
-    sqlite3_finalize(st);
-    if (rc != SQLITE_ROW) return MapError(rc);
-  }
-  if (app_id != kApplicationId) {
+  // A file of ours carries our application id and its format; an empty file becomes a hive, a
+  // hive of the older format is converted, and anything else is left alone.
+  FileKind kind{};
+  rc = ReadFileKind(hive->db_, &kind);
+  if (rc != SQLITE_OK) return MapError(rc);
+  if (kind.application_id != kApplicationId || kind.format != kFormat) {
     if (LONG err = hive->Exec("BEGIN IMMEDIATE")) return err;
-    int tables = 0;
-    sqlite3_stmt* st = nullptr;
-    rc = sqlite3_prepare_v2(hive->db_, "SELECT count(*) FROM sqlite_master", -1, &st, nullptr);
-    if (rc == SQLITE_OK && (rc = sqlite3_step(st)) == SQLITE_ROW)
-      tables = sqlite3_column_int(st, 0);
-    sqlite3_finalize(st);
-    sqlite3_stmt* id = nullptr;
-    int current_id = 0;
-    if (sqlite3_prepare_v2(hive->db_, "PRAGMA application_id", -1, &id, nullptr) == SQLITE_OK &&
-        sqlite3_step(id) == SQLITE_ROW)
-      current_id = sqlite3_column_int(id, 0);
-    sqlite3_finalize(id);
-    if (rc != SQLITE_ROW) {
+    rc = ReadFileKind(hive->db_, &kind);  // as of now, with other writers kept out
+    std::string sql;
+    LONG err = MapError(rc);
+    if (err == ERROR_SUCCESS) err = SchemaWork(kind, &sql);
+    if (err == ERROR_SUCCESS && !sql.empty()) err = hive->Exec(sql.c_str());
+    if (err != ERROR_SUCCESS) {
       hive->Rollback();
-      return MapError(rc);
+      return err;
     }
-    if (current_id != kApplicationId) {
-      if (tables != 0) {
-        hive->Rollback();
-        return ERROR_REGISTRY_CORRUPT;
-      }
-      const std::string sql = std::string(kSchema) +
-                              "PRAGMA application_id=" + std::to_string(kApplicationId) +
-                              "; PRAGMA user_version=" + std::to_string(kFormat) + ";";
-      if (LONG err = hive->Exec(sql.c_str())) {
-        hive->Rollback();
-        return err;
-      }
-    }
-    if (LONG err = hive->Commit()) return err;
+    if (LONG commit = hive->Commit()) return commit;
   }
   struct stat st {};
   if (::stat(file.c_str(), &st) != 0) return ERROR_REGISTRY_IO_FAILED;
@@ -285,6 +326,7 @@ LONG HiveFile::BeginRead() {
   return Exec("BEGIN DEFERRED; SELECT gen FROM hive;");
 }
 LONG HiveFile::BeginWrite() {
+  key_id_.known = false;  // numbers are looked up afresh in each write transaction
   UseWriteCache(true);
   const LONG err = Exec("BEGIN IMMEDIATE");
   if (err != ERROR_SUCCESS) UseWriteCache(false);
@@ -293,7 +335,6 @@ LONG HiveFile::BeginWrite() {
 LONG HiveFile::Commit() {
   const LONG err = Exec("COMMIT");
   if (err != ERROR_SUCCESS) Rollback();
-  UseWriteCache(false);
   return err;
 }
 void HiveFile::Rollback() {
@@ -332,10 +373,14 @@ LONG HiveFile::StampOf(std::int64_t gen, bool* found, std::int64_t* stamp) {
 
 namespace {
 
+// Steps through key rows. The row of the hive's root (path ""), which exists only to number
+// the root's values, is no key of its own and is passed over.
 int StepKeys(sqlite3_stmt* st, const std::function<void(const KeyRow&)>& on_key) {
   int rc;
-  while ((rc = sqlite3_step(st)) == SQLITE_ROW)
-    on_key(KeyRow{ColumnText(st, 0), ColumnText(st, 1)});
+  while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+    const KeyRow row{ColumnText(st, 0), ColumnText(st, 1)};
+    if (!row.path.empty()) on_key(row);
+  }
   sqlite3_reset(st);
   return rc;
 }
@@ -354,7 +399,11 @@ int StepValues(sqlite3_stmt* st, const std::function<void(const ValueRow&)>& on_
 LONG HiveFile::LoadAll(const std::function<void(const KeyRow&)>& on_key,
                        const std::function<void(const ValueRow&)>& on_value) {
   sqlite3_stmt* keys = Prepare(kAllKeys, "SELECT path, name FROM keys ORDER BY path");
-  sqlite3_stmt* vals = Prepare(kAllVals, "SELECT key, name, type, data FROM vals");
+  // Key by key in path order (CROSS JOIN keeps that order): left to itself, SQLite walks the
+  // generation index and looks up every value twice.
+  sqlite3_stmt* vals = Prepare(kAllVals,
+                               "SELECT k.path, v.name, v.type, v.data FROM keys k"
+                               " CROSS JOIN vals v ON v.key = k.id");
   if (keys == nullptr || vals == nullptr) return Fail(sqlite3_errcode(db_));
   int rc = StepKeys(keys, on_key);
   if (rc == SQLITE_DONE) rc = StepValues(vals, on_value);
@@ -369,9 +418,13 @@ LONG HiveFile::LoadSubtree(std::string_view path, const std::function<void(const
   sqlite3_stmt* key_at = Prepare(kKeyAt, "SELECT path, name FROM keys WHERE path = ?1");
   sqlite3_stmt* keys_below = Prepare(
       kKeysBelow, "SELECT path, name FROM keys WHERE path >= ?1 AND path < ?2 ORDER BY path");
-  sqlite3_stmt* vals_at = Prepare(kValsAt, "SELECT key, name, type, data FROM vals WHERE key = ?1");
-  sqlite3_stmt* vals_below =
-      Prepare(kValsBelow, "SELECT key, name, type, data FROM vals WHERE key >= ?1 AND key < ?2");
+  sqlite3_stmt* vals_at = Prepare(kValsAt,
+                                  "SELECT k.path, v.name, v.type, v.data FROM keys k"
+                                  " JOIN vals v ON v.key = k.id WHERE k.path = ?1");
+  sqlite3_stmt* vals_below = Prepare(kValsBelow,
+                                     "SELECT k.path, v.name, v.type, v.data FROM keys k"
+                                     " JOIN vals v ON v.key = k.id"
+                                     " WHERE k.path >= ?1 AND k.path < ?2");
   if (key_at == nullptr || keys_below == nullptr || vals_at == nullptr || vals_below == nullptr)
     return Fail(sqlite3_errcode(db_));
   for (size_t cut = path.find('\\'); cut != std::string_view::npos;
@@ -403,7 +456,9 @@ LONG HiveFile::LoadSince(std::int64_t since, const std::function<void(const Tomb
       Prepare(kTombsSince, "SELECT kind, key, fold FROM tombs WHERE gen > ?1 ORDER BY gen");
   sqlite3_stmt* keys =
       Prepare(kKeysSince, "SELECT path, name FROM keys WHERE gen > ?1 ORDER BY path");
-  sqlite3_stmt* vals = Prepare(kValsSince, "SELECT key, name, type, data FROM vals WHERE gen > ?1");
+  sqlite3_stmt* vals = Prepare(kValsSince,
+                               "SELECT k.path, v.name, v.type, v.data FROM vals v"
+                               " JOIN keys k ON k.id = v.key WHERE v.gen > ?1");
   if (tombs == nullptr || keys == nullptr || vals == nullptr) return Fail(sqlite3_errcode(db_));
   sqlite3_bind_int64(tombs, 1, since);
   sqlite3_bind_int64(keys, 1, since);
@@ -428,15 +483,18 @@ bool HiveFile::KeyName(std::string_view path, std::string* name) {
 }
 
 LONG HiveFile::DeleteTree(std::string_view path, std::int64_t gen) {
+  key_id_.known = false;  // the numbers of deleted keys may be given out again
   if (path.empty()) {
-    if (LONG err = Step(Prepare(kDelAll, "DELETE FROM keys"))) return err;
     if (LONG err = Step(Prepare(kDelAllVals, "DELETE FROM vals"))) return err;
+    if (LONG err = Step(Prepare(kDelAll, "DELETE FROM keys"))) return err;
   } else {
+    // The values first: they are found through the key rows.
+    sqlite3_stmt* vals = Prepare(kDelValsTree,
+                                 "DELETE FROM vals WHERE key IN (SELECT id FROM keys"
+                                 " WHERE path = ?1 OR (path >= ?2 AND path < ?3))");
     sqlite3_stmt* keys =
         Prepare(kDelKeysTree, "DELETE FROM keys WHERE path = ?1 OR (path >= ?2 AND path < ?3)");
-    sqlite3_stmt* vals =
-        Prepare(kDelValsTree, "DELETE FROM vals WHERE key = ?1 OR (key >= ?2 AND key < ?3)");
-    for (sqlite3_stmt* st : {keys, vals}) {
+    for (sqlite3_stmt* st : {vals, keys}) {
       if (st == nullptr) return Fail(sqlite3_errcode(db_));
       BindText(st, 1, path);
       BindText(st, 2, BelowFirst(path));
@@ -455,7 +513,9 @@ LONG HiveFile::DeleteTree(std::string_view path, std::int64_t gen) {
 }
 
 LONG HiveFile::DeleteValue(std::string_view key, std::string_view fold, std::int64_t gen) {
-  sqlite3_stmt* del = Prepare(kDelValue, "DELETE FROM vals WHERE key = ?1 AND fold = ?2");
+  sqlite3_stmt* del =
+      Prepare(kDelValue,
+              "DELETE FROM vals WHERE key = (SELECT id FROM keys WHERE path = ?1) AND fold = ?2");
   sqlite3_stmt* tomb =
       Prepare(kInsTomb, "INSERT INTO tombs(gen, kind, key, fold) VALUES(?1, ?2, ?3, ?4)");
   if (del == nullptr || tomb == nullptr) return Fail(sqlite3_errcode(db_));
@@ -476,16 +536,55 @@ LONG HiveFile::EnsureKey(std::string_view path, std::string_view name, std::int6
   BindText(st, 1, path, SQLITE_STATIC);
   BindText(st, 2, name, SQLITE_STATIC);
   sqlite3_bind_int64(st, 3, gen);
-  return Step(st);
+  if (LONG err = Step(st)) return err;
+  // A new key's values follow at once: its number is at hand.
+  if (sqlite3_changes(db_) == 1) {
+    key_id_.known = true;
+    key_id_.path.assign(path);
+    key_id_.id = sqlite3_last_insert_rowid(db_);
+  }
+  return ERROR_SUCCESS;
+}
+
+LONG HiveFile::KeyId(std::string_view path, std::int64_t gen, std::int64_t* id) {
+  if (key_id_.known && key_id_.path == path) {
+    *id = key_id_.id;
+    return ERROR_SUCCESS;
+  }
+  sqlite3_stmt* st = Prepare(kKeyId, "SELECT id FROM keys WHERE path = ?1");
+  if (st == nullptr) return Fail(sqlite3_errcode(db_));
+  BindText(st, 1, path, SQLITE_STATIC);
+  const int rc = sqlite3_step(st);
+  if (rc == SQLITE_ROW) *id = sqlite3_column_int64(st, 0);
+  sqlite3_reset(st);
+  sqlite3_clear_bindings(st);
+  if (rc == SQLITE_DONE) {
+    // A value always lives in a key: one missing from the file is made, named by its leaf
+    // (EnsureKey then holds its number).
+    const size_t cut = path.rfind('\\');
+    if (LONG err =
+            EnsureKey(path, cut == std::string_view::npos ? path : path.substr(cut + 1), gen))
+      return err;
+    if (!key_id_.known || key_id_.path != path) return ERROR_REGISTRY_CORRUPT;
+    *id = key_id_.id;
+    return ERROR_SUCCESS;
+  }
+  if (rc != SQLITE_ROW) return Fail(rc);
+  key_id_.known = true;
+  key_id_.path.assign(path);
+  key_id_.id = *id;
+  return ERROR_SUCCESS;
 }
 
 LONG HiveFile::PutValue(std::string_view key, std::string_view fold, std::string_view name,
                         DWORD type, std::string_view data, std::int64_t gen) {
+  std::int64_t id = 0;
+  if (LONG err = KeyId(key, gen, &id)) return err;
   sqlite3_stmt* st = Prepare(kPutValue,
                              "INSERT OR REPLACE INTO vals(key, fold, name, type, data, gen)"
                              " VALUES(?1, ?2, ?3, ?4, ?5, ?6)");
   if (st == nullptr) return Fail(sqlite3_errcode(db_));
-  BindText(st, 1, key, SQLITE_STATIC);
+  sqlite3_bind_int64(st, 1, id);
   BindText(st, 2, fold, SQLITE_STATIC);
   BindText(st, 3, name, SQLITE_STATIC);
   sqlite3_bind_int64(st, 4, type);

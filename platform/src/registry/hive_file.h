@@ -1,12 +1,12 @@
 // One hive file on disk: an SQLite database in rollback-journal mode.
 //
-// Tables: `keys` (folded path, case-kept leaf name, generation), `vals` (folded key path,
-// folded value name, name, type, bytes, generation), `tombs` (deleted trees and values, by
-// generation), `commits` (generation -> random stamp of recent commits) and the one-row `hive`
-// (last generation and its stamp). Every commit bumps the generation and tags the rows it
-// writes with it, so another process catches up by reading the rows newer than the generation
-// it last saw; the stamp of that generation tells it whether the file still has the history it
-// followed (after a restore it does not, and it reloads everything).
+// Tables: `keys` (number, folded path, case-kept leaf name, generation), `vals` (the key's
+// number, folded value name, name, type, bytes, generation), `tombs` (deleted trees and values
+// by folded path, by generation), `commits` (generation -> random stamp of recent commits) and the
+// one-row `hive` (last generation and its stamp). Every commit bumps the generation and tags the
+// rows it writes with it, so another process catches up by reading the rows newer than the
+// generation it last saw; the stamp of that generation tells it whether the file still has the
+// history it followed (after a restore it does not, and it reloads everything).
 //
 // The rollback journal (not WAL) keeps the database file itself complete whenever no commit
 // is in progress, so the file alone is the hive. Commits run with synchronous=FULL.
@@ -71,8 +71,13 @@ class HiveFile {
 
   LONG BeginRead();   // a consistent snapshot for the reads that follow
   LONG BeginWrite();  // takes the write lock at once (waits for other writers)
+  // Ends the write transaction. The pages of the write transaction's larger page cache stay
+  // cached for the next one (a burst of commits extends the same pages) until
+  // ReleaseWriteCache().
   LONG Commit();
-  void Rollback();
+  void Rollback();  // also releases the write cache
+  // Shrinks the page cache to the size kept between bursts of writes.
+  void ReleaseWriteCache() { UseWriteCache(false); }
 
   LONG ReadHead(HiveHead* out);
   // The stamp recorded for generation `gen`, or false when the file has no such commit.
@@ -110,6 +115,8 @@ class HiveFile {
   sqlite3_stmt* Prepare(int slot, const char* sql);
   LONG Step(sqlite3_stmt* st);  // runs a statement that returns no rows, then resets it
   LONG Fail(int rc);
+  // The number of the key row at folded `path`, made (tagged `gen`) when the file lacks it.
+  LONG KeyId(std::string_view path, std::int64_t gen, std::int64_t* id);
   // Switches between the page cache of write transactions and the smaller one of reads.
   void UseWriteCache(bool use);
 
@@ -117,7 +124,13 @@ class HiveFile {
   bool write_cache_ = false;
   dev_t dev_ = 0;
   ino_t ino_ = 0;
-  static constexpr int kSlots = 24;
+  // The key row last made or looked up in this write transaction: a key's values come together.
+  struct {
+    bool known = false;
+    std::string path;
+    std::int64_t id = 0;
+  } key_id_;
+  static constexpr int kSlots = 25;
   sqlite3_stmt* stmts_[kSlots] = {};
 };
 
