@@ -23,6 +23,9 @@ namespace snapshot {
 namespace {
 
 constexpr unsigned long kAliasNumbers = 100000;
+// How many aliases a save looks up one by one before it lists the copy folder once instead: a
+// save that stores a few versions looks at a few names, a base snapshot lists the folder.
+constexpr int kProbedAliases = 64;
 
 // Ends the run with a completion code.
 struct Failure {
@@ -292,13 +295,45 @@ class SaveRun {
     unsigned long number = alias_counter_;
     const unsigned long start = number;
     std::string alias = AliasName(number, facts.year, facts.month);
-    while (Exists(copy_folder_ + "\\" + alias)) {
+    while (AliasTaken(alias)) {
       number = (number + 1) % kAliasNumbers;
       alias = AliasName(number, facts.year, facts.month);
       if (number == start) throw Failure{SS_SAVE_NO_ALIAS};
     }
     alias_counter_ = (number + 1) % kAliasNumbers;
+    taken_aliases_.insert(FoldedName(alias));  // its copy may still be on its way
     return alias;
+  }
+
+  // True when a file of the copy folder, or a copy this save has begun, has the name `alias`.
+  bool AliasTaken(const std::string& alias) {
+    if (taken_aliases_.count(FoldedName(alias)) != 0) return true;
+    if (copy_folder_listed_) return false;
+    if (probed_aliases_ < kProbedAliases) {
+      ++probed_aliases_;
+      return Exists(copy_folder_ + "\\" + alias);
+    }
+    ListCopyFolder();
+    return taken_aliases_.count(FoldedName(alias)) != 0;
+  }
+
+  // Adds the names in the copy folder to the taken aliases. The store is the engine's own, and
+  // one catalogue-changing worker runs at a time: no other file appears in it during the save.
+  void ListCopyFolder() {
+    copy_folder_listed_ = true;
+    WIN32_FIND_DATAA found;
+    FindHandle find(FindFirstFileA((copy_folder_ + "\\*.*").c_str(), &found));
+    if (!find.ok()) return;
+    do {
+      taken_aliases_.insert(FoldedName(found.cFileName));
+    } while (FindNextFileA(find.get(), &found));
+  }
+
+  static std::string FoldedName(std::string_view name) {
+    std::string folded(name);
+    for (char& c : folded)
+      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return folded;
   }
 
   // The file's restore block goes to the boot-phase batch (with a quick-restore record) for a
@@ -417,6 +452,9 @@ class SaveRun {
   int user_count_ = 0;
   bool config_missing_ = false;
   bool copy_folder_ready_ = false;
+  int probed_aliases_ = 0;
+  bool copy_folder_listed_ = false;
+  std::unordered_set<std::string> taken_aliases_;  // folded names (see AliasTaken)
   // The work files are written in large pieces; each is flushed, and a failure reported, before
   // it is closed.
   TextFile boot_{TextFile::Writes::kBuffered};  // "tempboot"

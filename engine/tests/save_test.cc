@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <set>
 
 #include <w98/faults.h>
 
@@ -280,6 +281,40 @@ TEST_F(SaveFaultTest, AFileMatchedTwiceIsStoredAgainWhenItsFirstCopyFails) {
 // Enough large files that the copier falls behind and the save makes some of the copies itself.
 // Whichever thread made a copy, the files are settled in their order, and the one copy that
 // fails skips just its file.
+TEST(SaveManyFilesTest, AliasesSkipStrayFilesFoundEarlyOrLate) {
+  // Enough new versions that the save stops looking names up one by one and reads the copy
+  // folder instead; stray files lie on either side of that point, two spelt in other cases.
+  EngineMachine machine;
+  constexpr int kFiles = 150;
+  for (int i = 0; i < kFiles; ++i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "WINDOWS/MANY/F%03d.DLL", i);
+    machine.PutFile(name, "version " + std::to_string(i));
+  }
+  const std::vector<std::string> strays = {"00000003.98b", "00000050.98B", "0000005a.98b"};
+  for (const std::string& stray : strays)
+    machine.WriteFile("WINDOWS/ZEMO/SNAPSHOT/backup/" + stray, "stray " + stray);
+  machine.Provision({{}, {"\\MANY\\*.*"}});
+  ASSERT_EQ(SS_OK, machine.Init());
+  ASSERT_EQ(DWORD(SS_SAVE_DONE), machine.Save("19981115.S01"));
+
+  std::set<std::string> aliases;
+  for (int i = 0; i < kFiles; ++i) {
+    const std::string key = Text("19981115.S01", "KernelFileList", "File" + std::to_string(i));
+    const std::string alias = Text("cref.tab", key, "Alias");
+    EXPECT_TRUE(aliases.insert(alias).second) << alias << " given twice";
+    // F012.DLL holds "version 12".
+    const std::string number = std::to_string(std::stoi(key.substr(1, 3)));
+    EXPECT_EQ("version " + number, machine.ReadFile("WINDOWS/ZEMO/SNAPSHOT/backup/" + alias));
+  }
+  for (const char* taken : {"00000003.98b", "00000050.98b", "0000005A.98b"})
+    EXPECT_EQ(0u, aliases.count(taken)) << taken;
+  for (const std::string& stray : strays)
+    EXPECT_EQ("stray " + stray, machine.ReadFile("WINDOWS/ZEMO/SNAPSHOT/backup/" + stray));
+  // 150 aliases and the three skipped: the counter stands past number 152.
+  EXPECT_EQ(kFiles + 3, Int("snapshot.ini", "Misc", "AliasSequentialNumber"));
+}
+
 TEST(SaveManyFilesTest, CopiesMadeByEitherThreadAreSettledInFileOrder) {
   EngineMachine machine;
   constexpr int kFiles = 120;
