@@ -307,14 +307,15 @@ class SaveRun {
 
   // True when a file of the copy folder, or a copy this save has begun, has the name `alias`.
   bool AliasTaken(const std::string& alias) {
-    if (taken_aliases_.count(FoldedName(alias)) != 0) return true;
+    const std::string folded = FoldedName(alias);
+    if (taken_aliases_.count(folded) != 0) return true;
     if (copy_folder_listed_) return false;
     if (probed_aliases_ < kProbedAliases) {
       ++probed_aliases_;
       return Exists(copy_folder_ + "\\" + alias);
     }
     ListCopyFolder();
-    return taken_aliases_.count(FoldedName(alias)) != 0;
+    return taken_aliases_.count(folded) != 0;
   }
 
   // Adds the names in the copy folder to the taken aliases. The store is the engine's own, and
