@@ -155,53 +155,44 @@ int Section::ReadInt(std::string_view value, int fallback) const {
   return static_cast<int>(number);
 }
 
-std::string Section::ReadText(std::string_view value, std::string_view fallback) const {
-  if (key_ == nullptr) return std::string(fallback);
+std::optional<std::string_view> Section::QueryText(std::string_view value, char* small,
+                                                   DWORD small_size, std::string& large) const {
+  if (key_ == nullptr) return std::nullopt;
   const CText name(value);
-  char small[512];
   DWORD type = 0;
-  DWORD size = sizeof small;
+  DWORD size = small_size;
   LONG rc =
       RegQueryValueExA(key_, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(small), &size);
-  std::string data;
+  std::string_view data;
   if (rc == ERROR_SUCCESS) {
-    data.assign(small, size);
+    data = std::string_view(small, size);
   } else if (rc == ERROR_MORE_DATA) {
     // The value grew past the small buffer: read it whole.
     for (int attempt = 0; attempt < 4 && rc == ERROR_MORE_DATA; ++attempt) {
-      data.resize(size);
+      large.resize(size);
       rc = RegQueryValueExA(key_, name.c_str(), nullptr, &type,
-                            reinterpret_cast<BYTE*>(data.data()), &size);
+                            reinterpret_cast<BYTE*>(large.data()), &size);
     }
-    if (rc != ERROR_SUCCESS) return std::string(fallback);
-    data.resize(size);
+    if (rc != ERROR_SUCCESS) return std::nullopt;
+    data = std::string_view(large.data(), size);
   } else {
-    return std::string(fallback);
+    return std::nullopt;
   }
-  if (type != REG_SZ && type != REG_EXPAND_SZ) return std::string(fallback);
-  const size_t end = data.find('\0');
-  if (end != std::string::npos) data.resize(end);
-  return data;
+  if (type != REG_SZ && type != REG_EXPAND_SZ) return std::nullopt;
+  return data.substr(0, data.find('\0'));
+}
+
+std::string Section::ReadText(std::string_view value, std::string_view fallback) const {
+  char small[512];
+  std::string large;
+  const std::optional<std::string_view> text = QueryText(value, small, sizeof small, large);
+  return std::string(text ? *text : fallback);
 }
 
 void Section::ReadTextField(std::string_view value, char* field, size_t size) const {
   char small[512];
-  std::string_view text;
   std::string large;
-  if (key_ != nullptr) {
-    const CText name(value);
-    DWORD type = 0;
-    DWORD got = sizeof small;
-    const LONG rc =
-        RegQueryValueExA(key_, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(small), &got);
-    if (rc == ERROR_SUCCESS && (type == REG_SZ || type == REG_EXPAND_SZ)) {
-      text = std::string_view(small, strnlen(small, got));
-    } else if (rc == ERROR_MORE_DATA) {
-      large = ReadText(value);  // too long for the small buffer: read whole, then cut
-      text = large;
-    }
-  }
-  CopyTextField(field, size, text);
+  CopyTextField(field, size, QueryText(value, small, sizeof small, large).value_or(""));
 }
 
 bool Section::Has(std::string_view value) const {

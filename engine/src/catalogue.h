@@ -10,6 +10,7 @@
 #ifndef SNAPSHOT_SRC_CATALOGUE_H
 #define SNAPSHOT_SRC_CATALOGUE_H
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -137,6 +138,12 @@ class Section {
   void Close();
 
  private:
+  // The REG_SZ (or REG_EXPAND_SZ) value up to its first NUL, read into `small` (of `small_size`
+  // bytes) when it fits there and into `large` when not; nullopt when it is missing or not a
+  // text.
+  std::optional<std::string_view> QueryText(std::string_view value, char* small, DWORD small_size,
+                                            std::string& large) const;
+
   HKEY key_ = nullptr;
 };
 
