@@ -89,10 +89,15 @@ RegValue* RegKey::FindValue(std::string_view value) {
 }
 
 RegValue& RegKey::InsertValue(std::string_view value) {
-  if (RegValue* found = values.Find(value)) return *found;
-  RegValue fresh;
-  fresh.name = std::string(value);
-  return values.Insert(std::move(fresh));
+  bool inserted = false;
+  return values.FindOrInsert(
+      value,
+      [&] {
+        RegValue fresh;
+        fresh.name = std::string(value);
+        return fresh;
+      },
+      &inserted);
 }
 
 bool RegKey::EraseValue(std::string_view value) {

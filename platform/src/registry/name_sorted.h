@@ -94,34 +94,25 @@ class NameSorted {
 
   // Puts `item` at its place by name and returns it there. Its name must not be present.
   T& Insert(T item) {
-    if (chunks_.empty()) {
-      chunks_.emplace_back().push_back(std::move(item));
-      size_ = 1;
-      ForgetMark();
-      return chunks_[0][0];
-    }
-    Place place = FindPlace(NameOf::Of(item));
-    if (place.chunk == chunks_.size()) {  // after the last element
-      place.chunk = chunks_.size() - 1;
-      place.at = chunks_.back().size();
-    }
-    std::vector<T>& chunk = chunks_[place.chunk];
-    chunk.insert(chunk.begin() + static_cast<std::ptrdiff_t>(place.at), std::move(item));
-    ++size_;
-    if (chunk.size() > kMaxChunk) {
-      // The upper half becomes a chunk of its own.
-      std::vector<T> upper(std::make_move_iterator(chunk.begin() + kMaxChunk / 2),
-                           std::make_move_iterator(chunk.end()));
-      chunk.erase(chunk.begin() + kMaxChunk / 2, chunk.end());
-      chunks_.insert(chunks_.begin() + static_cast<std::ptrdiff_t>(place.chunk) + 1,
-                     std::move(upper));
-      if (place.at >= kMaxChunk / 2) {
-        ++place.chunk;
-        place.at -= kMaxChunk / 2;
+    const Place place = FindPlace(NameOf::Of(item));  // before the item is moved from
+    return InsertAt(place, std::move(item));
+  }
+
+  // The element named `name` (any case), or, when there is none, the element `make()` returns
+  // put in its place; `inserted` tells which. One search serves both cases, where Find followed
+  // by Insert would search twice. `make()` must return an element named `name`.
+  template <class Make>
+  T& FindOrInsert(std::string_view name, Make&& make, bool* inserted) {
+    const Place place = FindPlace(name);
+    if (place.chunk < chunks_.size()) {
+      T& found = chunks_[place.chunk][place.at];
+      if (EqualsNoCase(NameOf::Of(found), name)) {
+        *inserted = false;
+        return found;
       }
     }
-    ForgetMark();
-    return chunks_[place.chunk][place.at];
+    *inserted = true;
+    return InsertAt(place, make());
   }
 
   // Removes the element at `index` (< size()).
@@ -183,6 +174,38 @@ class NameSorted {
     if (chunk == chunks_.end()) return {chunks_.size(), 0};
     const auto it = std::lower_bound(chunk->begin(), chunk->end(), name, less);
     return {static_cast<size_t>(chunk - chunks_.begin()), static_cast<size_t>(it - chunk->begin())};
+  }
+
+  // Puts `item` at `place` (from FindPlace for its name) and returns it there; a chunk that
+  // grows past kMaxChunk is split in two.
+  T& InsertAt(Place place, T item) {
+    if (chunks_.empty()) {
+      chunks_.emplace_back().push_back(std::move(item));
+      size_ = 1;
+      ForgetMark();
+      return chunks_[0][0];
+    }
+    if (place.chunk == chunks_.size()) {  // after the last element
+      place.chunk = chunks_.size() - 1;
+      place.at = chunks_.back().size();
+    }
+    std::vector<T>& chunk = chunks_[place.chunk];
+    chunk.insert(chunk.begin() + static_cast<std::ptrdiff_t>(place.at), std::move(item));
+    ++size_;
+    if (chunk.size() > kMaxChunk) {
+      // The upper half becomes a chunk of its own.
+      std::vector<T> upper(std::make_move_iterator(chunk.begin() + kMaxChunk / 2),
+                           std::make_move_iterator(chunk.end()));
+      chunk.erase(chunk.begin() + kMaxChunk / 2, chunk.end());
+      chunks_.insert(chunks_.begin() + static_cast<std::ptrdiff_t>(place.chunk) + 1,
+                     std::move(upper));
+      if (place.at >= kMaxChunk / 2) {
+        ++place.chunk;
+        place.at -= kMaxChunk / 2;
+      }
+    }
+    ForgetMark();
+    return chunks_[place.chunk][place.at];
   }
 
   // The element named `name` (any case) with its place in `*place`, or nullptr. Lookups by name

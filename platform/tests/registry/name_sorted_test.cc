@@ -109,6 +109,41 @@ TEST(NameSortedTest, FindsAndErasesWithoutRegardToCase) {
   EXPECT_EQ(ByIndex(sequence), std::vector<std::string>{"again"});
 }
 
+TEST(NameSortedTest, FindOrInsertFindsAnyCaseAndOtherwiseInsertsInOrder) {
+  Sequence sequence;
+  std::vector<std::string> names = Numbered(1500);
+  int made = 0;
+  const auto make = [&](const std::string& name) {
+    return [&made, name] {
+      ++made;
+      return Item{name, 1};
+    };
+  };
+  bool inserted = false;
+  for (const std::string& name : names) {
+    Item& item = sequence.FindOrInsert(name, make(name), &inserted);
+    ASSERT_TRUE(inserted) << name;
+    ASSERT_EQ(item.name, name);
+  }
+  EXPECT_EQ(made, 1500);
+  // Present in another case: found, the element kept as it was, nothing made.
+  Item& found = sequence.FindOrInsert("fIlE700", make("fIlE700"), &inserted);
+  EXPECT_FALSE(inserted);
+  EXPECT_EQ(found.name, "File700");
+  found.payload = 9;
+  EXPECT_EQ(sequence.Find("FILE700")->payload, 9);
+  EXPECT_EQ(made, 1500);
+  // Missing names land between, before and after the others, across chunk splits.
+  for (const char* name : {"File7000a", "A", "zz", "File", "File1499x"}) {
+    ASSERT_EQ(sequence.FindOrInsert(name, make(name), &inserted).name, name);
+    EXPECT_TRUE(inserted) << name;
+    names.push_back(name);
+  }
+  std::sort(names.begin(), names.end(), LessNoCase);
+  EXPECT_EQ(ByIndex(sequence), names);
+  EXPECT_EQ(ByIteration(sequence), names);
+}
+
 TEST(NameSortedTest, ASortedAssignmentTakesInsertionsAfterIt) {
   std::vector<std::string> names = Numbered(2000);
   std::sort(names.begin(), names.end(), LessNoCase);
