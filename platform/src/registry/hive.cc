@@ -587,9 +587,9 @@ void Hive::ApplyValue(const ValueRow& row) {
   if (UnderPendingTree(row.key)) return;
   RegKey* key = EnsureFolded(row.key, {});
   if (!key->deleted_values.empty() && key->HasPendingDelete(UpperCase(row.name))) return;
-  RegValue* existing = key->FindValue(row.name);
-  if (existing != nullptr && existing->dirty_seq != 0) return;
-  RegValue& v = existing ? *existing : key->InsertValue(row.name);
+  bool inserted = false;
+  RegValue& v = key->InsertValue(row.name, &inserted);
+  if (!inserted && v.dirty_seq != 0) return;  // this process's change is not committed yet
   v.name.assign(row.name);
   v.type = row.type;
   v.data.assign(row.data);

@@ -88,16 +88,18 @@ RegValue* RegKey::FindValue(std::string_view value) {
   return values.Find(value);
 }
 
-RegValue& RegKey::InsertValue(std::string_view value) {
-  bool inserted = false;
-  return values.FindOrInsert(
+RegValue& RegKey::InsertValue(std::string_view value, bool* inserted) {
+  bool added = false;
+  RegValue& found = values.FindOrInsert(
       value,
       [&] {
         RegValue fresh;
         fresh.name = std::string(value);
         return fresh;
       },
-      &inserted);
+      &added);
+  if (inserted != nullptr) *inserted = added;
+  return found;
 }
 
 bool RegKey::EraseValue(std::string_view value) {

@@ -74,8 +74,9 @@ struct RegKey : std::enable_shared_from_this<RegKey> {
   void ClearChildren();
 
   RegValue* FindValue(std::string_view value);
-  // The value named `value`, inserted (type 0, no data) when missing.
-  RegValue& InsertValue(std::string_view value);
+  // The value named `value`, inserted (type 0, no data) when missing; `*inserted` (when given)
+  // tells which.
+  RegValue& InsertValue(std::string_view value, bool* inserted = nullptr);
   bool EraseValue(std::string_view value);
 
   // True when a value is dirty, a value deletion is pending or the key's creation is.

@@ -1,6 +1,7 @@
 // Hive files written by earlier builds: a hive of the older layout (values naming their key by
 // its path) is converted when it is opened, keeping every key, value and its history, and stays
 // usable afterwards; a hive of a layout this build does not know is refused and left as it is.
+// Two hive objects on one file merge each other's commits as two programs do.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -175,6 +176,49 @@ TEST_F(HiveFileTest, ValuesOfTheRootComeBackWithoutAKeyOfTheirOwn) {
   std::lock_guard<std::mutex> lock(again.Mutex());
   ASSERT_EQ(1u, again.Root().children.size()) << "no key named \"\" beside Below";
   EXPECT_EQ("Below", again.Root().children[0]->name);
+}
+
+// Two programs on one hive file: what the other commits reaches this one at its next look,
+// except where this one has changed the same value and not committed it yet; that change stays
+// and, committed last, wins.
+TEST_F(HiveFileTest, AnotherCommitNeverOverwritesAChangeNotYetCommitted) {
+  using w98::internal::Hive;
+  const auto set = [](Hive& hive, std::string_view name, const std::string& text) {
+    std::lock_guard<std::mutex> lock(hive.Mutex());
+    bool created = false;
+    auto key = hive.Create(hive.Root(), {"Software", "Zemo"}, &created);
+    hive.SetValue(*key, name, REG_SZ, text + '\0');
+  };
+  const auto value = [](Hive& hive, std::string_view name) {
+    for (const auto& [n, data] : SeeKey(hive, {"Software", "Zemo"}).values)
+      if (n == name) return data.substr(0, data.size() - 1);
+    return std::string("(none)");
+  };
+  Hive mine(File());
+  Hive theirs(File());
+  ASSERT_EQ(ERROR_SUCCESS, mine.Sync(true));
+  set(mine, "Shared", "first");
+  set(mine, "Other", "first");
+  ASSERT_EQ(ERROR_SUCCESS, mine.Commit());
+
+  ASSERT_EQ(ERROR_SUCCESS, theirs.Sync(true));
+  set(theirs, "Shared", "theirs");
+  set(theirs, "Other", "theirs");
+  set(theirs, "New", "theirs");
+  ASSERT_EQ(ERROR_SUCCESS, theirs.Commit());
+
+  set(mine, "Shared", "mine");  // not committed yet
+  ASSERT_EQ(ERROR_SUCCESS, mine.Sync(true));
+  EXPECT_EQ("mine", value(mine, "Shared"));
+  EXPECT_EQ("theirs", value(mine, "Other"));
+  EXPECT_EQ("theirs", value(mine, "New"));
+  ASSERT_EQ(ERROR_SUCCESS, mine.Commit());
+
+  Hive later(File());
+  ASSERT_EQ(ERROR_SUCCESS, later.Sync(true));
+  EXPECT_EQ("mine", value(later, "Shared"));
+  EXPECT_EQ("theirs", value(later, "Other"));
+  EXPECT_EQ("theirs", value(later, "New"));
 }
 
 TEST_F(HiveFileTest, AnUnknownLayoutIsRefusedAndLeftAlone) {
