@@ -103,16 +103,10 @@ class NameSorted {
   // by Insert would search twice. `make()` must return an element named `name`.
   template <class Make>
   T& FindOrInsert(std::string_view name, Make&& make, bool* inserted) {
-    const Place place = FindPlace(name);
-    if (place.chunk < chunks_.size()) {
-      T& found = chunks_[place.chunk][place.at];
-      if (EqualsNoCase(NameOf::Of(found), name)) {
-        *inserted = false;
-        return found;
-      }
-    }
-    *inserted = true;
-    return InsertAt(place, make());
+    Place place{};
+    T* found = Named(name, &place);
+    *inserted = found == nullptr;
+    return found != nullptr ? *found : InsertAt(place, make());
   }
 
   // Removes the element at `index` (< size()).
