@@ -278,9 +278,6 @@ TEST_F(SaveFaultTest, AFileMatchedTwiceIsStoredAgainWhenItsFirstCopyFails) {
   EXPECT_THAT(StoreProblems(), IsEmpty());
 }
 
-// Enough large files that the copier falls behind and the save makes some of the copies itself.
-// Whichever thread made a copy, the files are settled in their order, and the one copy that
-// fails skips just its file.
 TEST(SaveManyFilesTest, AliasesSkipStrayFilesFoundEarlyOrLate) {
   // Enough new versions that the save stops looking names up one by one and reads the copy
   // folder instead; stray files lie on either side of that point, two spelt in other cases.
@@ -315,6 +312,9 @@ TEST(SaveManyFilesTest, AliasesSkipStrayFilesFoundEarlyOrLate) {
   EXPECT_EQ(kFiles + 3, Int("snapshot.ini", "Misc", "AliasSequentialNumber"));
 }
 
+// Enough large files that the copier falls behind and the save makes some of the copies itself.
+// Whichever thread made a copy, the files are settled in their order, and the one copy that
+// fails skips just its file.
 TEST(SaveManyFilesTest, CopiesMadeByEitherThreadAreSettledInFileOrder) {
   EngineMachine machine;
   constexpr int kFiles = 120;
