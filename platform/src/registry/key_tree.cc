@@ -89,17 +89,14 @@ RegValue* RegKey::FindValue(std::string_view value) {
 }
 
 RegValue& RegKey::InsertValue(std::string_view value, bool* inserted) {
-  bool added = false;
-  RegValue& found = values.FindOrInsert(
+  return values.FindOrInsert(
       value,
       [&] {
         RegValue fresh;
         fresh.name = std::string(value);
         return fresh;
       },
-      &added);
-  if (inserted != nullptr) *inserted = added;
-  return found;
+      inserted);
 }
 
 bool RegKey::EraseValue(std::string_view value) {

@@ -99,13 +99,13 @@ class NameSorted {
   }
 
   // The element named `name` (any case), or, when there is none, the element `make()` returns
-  // put in its place; `inserted` tells which. One search serves both cases, where Find followed
-  // by Insert would search twice. `make()` must return an element named `name`.
+  // put in its place; `*inserted` (when given) tells which. One search serves both cases, where
+  // Find followed by Insert would search twice. `make()` must return an element named `name`.
   template <class Make>
-  T& FindOrInsert(std::string_view name, Make&& make, bool* inserted) {
+  T& FindOrInsert(std::string_view name, Make&& make, bool* inserted = nullptr) {
     Place place{};
     T* found = Named(name, &place);
-    *inserted = found == nullptr;
+    if (inserted != nullptr) *inserted = found == nullptr;
     return found != nullptr ? *found : InsertAt(place, make());
   }
 
