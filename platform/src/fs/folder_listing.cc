@@ -56,20 +56,6 @@ struct FolderKeyHash {
   }
 };
 
-// Hashing and comparing names without regard to case.
-struct NoCaseHash {
-  using is_transparent = void;
-  size_t operator()(std::string_view s) const {
-    std::uint64_t h = 1469598103934665603ULL;
-    for (char c : s) h = (h ^ static_cast<unsigned char>(FoldCase(c))) * 1099511628211ULL;
-    return static_cast<size_t>(h);
-  }
-};
-struct NoCaseEqual {
-  using is_transparent = void;
-  bool operator()(std::string_view a, std::string_view b) const { return EqualsNoCase(a, b); }
-};
-
 // The spellings of one name: the one shown (the first in byte order) and any others.
 struct Spellings {
   std::string shown;

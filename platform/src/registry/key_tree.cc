@@ -12,20 +12,6 @@ constexpr size_t kIndexedChildren = 64;
 
 }  // namespace
 
-size_t NoCaseHash::operator()(std::string_view name) const {
-  // FNV-1a of the folded bytes.
-  size_t hash = 14695981039346656037ull;
-  for (char c : name) {
-    hash ^= static_cast<unsigned char>(FoldCase(c));
-    hash *= 1099511628211ull;
-  }
-  return hash;
-}
-
-bool NoCaseEqual::operator()(std::string_view a, std::string_view b) const {
-  return EqualsNoCase(a, b);
-}
-
 std::string ChildPath(std::string_view parent_path, std::string_view child_name) {
   std::string out;
   out.reserve(parent_path.size() + child_name.size() + 1);

@@ -18,6 +18,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/text.h"
 #include "registry/name_sorted.h"
 #include "w98/windef.h"
 
@@ -28,14 +29,6 @@ struct RegValue {
   DWORD type = 0;
   std::string data;             // the bytes, exactly as stored
   std::uint64_t dirty_seq = 0;  // local change not yet committed
-};
-
-// Hash and equality of names without regard to case.
-struct NoCaseHash {
-  size_t operator()(std::string_view name) const;
-};
-struct NoCaseEqual {
-  bool operator()(std::string_view a, std::string_view b) const;
 };
 
 struct RegKey;
