@@ -11,11 +11,16 @@
 // work): the chunk of the last index reached is remembered, so walking the indexes in order
 // costs nothing per step, and any other index costs a walk over the chunks. Reading by index
 // through a const reference moves that mark too: use one object from one thread at a time.
+//
+// Beside its elements, a chunk keeps each name's sort key (SortKeyNoCase: its first eight
+// bytes folded, as one number). A search compares those numbers, which lie together in one or
+// two cache lines, and reads a name only where two keys are equal.
 #ifndef W98_SRC_REGISTRY_NAME_SORTED_H
 #define W98_SRC_REGISTRY_NAME_SORTED_H
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string_view>
 #include <type_traits>
@@ -39,10 +44,10 @@ class NameSorted {
     using Owner = std::conditional_t<kConst, const NameSorted, NameSorted>;
     using Ref = std::conditional_t<kConst, const T&, T&>;
     Iterator(Owner* owner, size_t chunk, size_t at) : owner_(owner), chunk_(chunk), at_(at) {}
-    Ref operator*() const { return owner_->chunks_[chunk_][at_]; }
-    auto* operator->() const { return &owner_->chunks_[chunk_][at_]; }
+    Ref operator*() const { return owner_->chunks_[chunk_].items[at_]; }
+    auto* operator->() const { return &owner_->chunks_[chunk_].items[at_]; }
     Iterator& operator++() {
-      if (++at_ == owner_->chunks_[chunk_].size()) {
+      if (++at_ == owner_->chunks_[chunk_].items.size()) {
         ++chunk_;
         at_ = 0;
       }
@@ -70,18 +75,18 @@ class NameSorted {
   // The element at `index` (< size()).
   T& operator[](size_t index) {
     Reach(index);
-    return chunks_[mark_chunk_][index - mark_base_];
+    return chunks_[mark_chunk_].items[index - mark_base_];
   }
   const T& operator[](size_t index) const {
     Reach(index);
-    return chunks_[mark_chunk_][index - mark_base_];
+    return chunks_[mark_chunk_].items[index - mark_base_];
   }
 
   // The index of the first element whose name is not less than `name`.
   size_t LowerBound(std::string_view name) const {
     const Place place = FindPlace(name);
     size_t base = 0;
-    for (size_t c = 0; c < place.chunk; ++c) base += chunks_[c].size();
+    for (size_t c = 0; c < place.chunk; ++c) base += chunks_[c].items.size();
     return base + place.at;
   }
 
@@ -139,58 +144,128 @@ class NameSorted {
     clear();
     size_ = items.size();
     if (items.size() <= kMaxChunk) {
-      if (!items.empty()) chunks_.push_back(std::move(items));
+      if (!items.empty()) chunks_.push_back(Chunk::Of(std::move(items)));
       return;
     }
     for (size_t from = 0; from < items.size(); from += kMaxChunk / 2) {
       const size_t to = std::min(items.size(), from + kMaxChunk / 2);
-      chunks_.emplace_back(
+      chunks_.push_back(Chunk::Of(std::vector<T>(
           std::make_move_iterator(items.begin() + static_cast<std::ptrdiff_t>(from)),
-          std::make_move_iterator(items.begin() + static_cast<std::ptrdiff_t>(to)));
+          std::make_move_iterator(items.begin() + static_cast<std::ptrdiff_t>(to)))));
     }
   }
 
  private:
+  // Elements and their sort keys, in step.
+  struct Chunk {
+    std::vector<std::uint64_t> keys;
+    std::vector<T> items;
+
+    static Chunk Of(std::vector<T> items) {
+      Chunk chunk;
+      chunk.keys.reserve(items.size());
+      for (const T& item : items) chunk.keys.push_back(SortKeyNoCase(NameOf::Of(item)));
+      chunk.items = std::move(items);
+      return chunk;
+    }
+    // How the element at `at` orders against `name`, whose sort key is `key` (as CompareNoCase).
+    int Compare(size_t at, std::string_view name, std::uint64_t key) const {
+      if (keys[at] != key) return keys[at] < key ? -1 : 1;
+      // The first eight bytes agree. Of names no longer than that, the shorter is first (a
+      // shorter name's key has zeros where the other's has bytes, unless those are NULs).
+      const std::string_view own = NameOf::Of(items[at]);
+      if (own.size() <= 8 || name.size() <= 8)
+        return own.size() == name.size() ? 0 : (own.size() < name.size() ? -1 : 1);
+      return CompareNoCase(own.substr(8), name.substr(8));
+    }
+  };
+
   struct Place {
     size_t chunk;  // chunks_.size() when past the last element
     size_t at;     // within the chunk
   };
 
   // Where an element named `name` is, or would go: the first chunk whose last name is not less
-  // than it, and the place in that chunk.
-  Place FindPlace(std::string_view name) const {
-    const auto less = [](const T& item, std::string_view n) {
-      return CompareNoCase(NameOf::Of(item), n) < 0;
-    };
-    const auto chunk =
-        std::partition_point(chunks_.begin(), chunks_.end(),
-                             [&](const std::vector<T>& c) { return less(c.back(), name); });
+  // than it, and the place in that chunk; `*equal` tells whether the element there has the name.
+  Place FindPlace(std::string_view name, bool* equal = nullptr) const {
+    const std::uint64_t key = SortKeyNoCase(name);
+    const auto chunk = std::partition_point(chunks_.begin(), chunks_.end(), [&](const Chunk& c) {
+      return c.Compare(c.keys.size() - 1, name, key) < 0;
+    });
+    if (equal != nullptr) *equal = false;
     if (chunk == chunks_.end()) return {chunks_.size(), 0};
-    const auto it = std::lower_bound(chunk->begin(), chunk->end(), name, less);
-    return {static_cast<size_t>(chunk - chunks_.begin()), static_cast<size_t>(it - chunk->begin())};
+    const std::vector<std::uint64_t>& keys = chunk->keys;
+    // The names whose keys equal the name's lie together: [low, high). Most often there is at
+    // most one; numbered names ("RefControlFile1", "RefControlFile2", ...) share theirs.
+    size_t low = FirstNotBelow(keys.data(), keys.size(), key);
+    if (low < keys.size() && keys[low] == key) {
+      if (low + 1 == keys.size() || keys[low + 1] != key) {
+        // The one name with this key: a single comparison gives both place and match.
+        const int order = chunk->Compare(low, name, key);
+        if (order < 0) ++low;
+        if (equal != nullptr) *equal = order == 0;
+      } else {
+        size_t count = key == UINT64_MAX  // key + 1 would wrap round
+                           ? keys.size() - low
+                           : FirstNotBelow(keys.data() + low, keys.size() - low, key + 1);
+        while (count > 0) {
+          const size_t half = count / 2;
+          if (chunk->Compare(low + half, name, key) < 0) {
+            low += half + 1;
+            count -= half + 1;
+          } else {
+            count = half;
+          }
+        }
+        if (equal != nullptr) *equal = chunk->Compare(low, name, key) == 0;
+      }
+    }
+    return {static_cast<size_t>(chunk - chunks_.begin()), low};
+  }
+
+  // The first of `count` ascending keys that is not below `key` (`count` when none), found
+  // without a branch on the keys: their order is no pattern a processor could predict.
+  static size_t FirstNotBelow(const std::uint64_t* keys, size_t count, std::uint64_t key) {
+    if (count == 0) return 0;
+    const std::uint64_t* base = keys;
+    while (count > 1) {
+      const size_t half = count / 2;
+      base += half & (0 - static_cast<size_t>(base[half - 1] < key));  // a mask, not a jump
+      count -= half;
+    }
+    return static_cast<size_t>(base - keys) + (*base < key ? 1 : 0);
   }
 
   // Puts `item` at `place` (from FindPlace for its name) and returns it there; a chunk that
   // grows past kMaxChunk is split in two.
   T& InsertAt(Place place, T item) {
+    const std::uint64_t key = SortKeyNoCase(NameOf::Of(item));
     if (chunks_.empty()) {
-      chunks_.emplace_back().push_back(std::move(item));
+      Chunk& first = chunks_.emplace_back();
+      first.keys.push_back(key);
+      first.items.push_back(std::move(item));
       size_ = 1;
       ForgetMark();
-      return chunks_[0][0];
+      return first.items[0];
     }
     if (place.chunk == chunks_.size()) {  // after the last element
       place.chunk = chunks_.size() - 1;
-      place.at = chunks_.back().size();
+      place.at = chunks_.back().items.size();
     }
-    std::vector<T>& chunk = chunks_[place.chunk];
-    chunk.insert(chunk.begin() + static_cast<std::ptrdiff_t>(place.at), std::move(item));
+    Chunk& chunk = chunks_[place.chunk];
+    const auto at = static_cast<std::ptrdiff_t>(place.at);
+    chunk.keys.insert(chunk.keys.begin() + at, key);
+    chunk.items.insert(chunk.items.begin() + at, std::move(item));
     ++size_;
-    if (chunk.size() > kMaxChunk) {
+    if (chunk.items.size() > kMaxChunk) {
       // The upper half becomes a chunk of its own.
-      std::vector<T> upper(std::make_move_iterator(chunk.begin() + kMaxChunk / 2),
-                           std::make_move_iterator(chunk.end()));
-      chunk.erase(chunk.begin() + kMaxChunk / 2, chunk.end());
+      constexpr auto kHalf = static_cast<std::ptrdiff_t>(kMaxChunk / 2);
+      Chunk upper;
+      upper.keys.assign(chunk.keys.begin() + kHalf, chunk.keys.end());
+      upper.items.assign(std::make_move_iterator(chunk.items.begin() + kHalf),
+                         std::make_move_iterator(chunk.items.end()));
+      chunk.keys.erase(chunk.keys.begin() + kHalf, chunk.keys.end());
+      chunk.items.erase(chunk.items.begin() + kHalf, chunk.items.end());
       chunks_.insert(chunks_.begin() + static_cast<std::ptrdiff_t>(place.chunk) + 1,
                      std::move(upper));
       if (place.at >= kMaxChunk / 2) {
@@ -199,23 +274,23 @@ class NameSorted {
       }
     }
     ForgetMark();
-    return chunks_[place.chunk][place.at];
+    return chunks_[place.chunk].items[place.at];
   }
 
   // The element named `name` (any case) with its place in `*place`, or nullptr. Lookups by name
   // never count the elements before the place (only LowerBound needs that).
   T* Named(std::string_view name, Place* place) {
-    *place = FindPlace(name);
-    if (place->chunk == chunks_.size()) return nullptr;  // else `at` is inside the chunk
-    T& found = chunks_[place->chunk][place->at];
-    return EqualsNoCase(NameOf::Of(found), name) ? &found : nullptr;
+    bool equal = false;
+    *place = FindPlace(name, &equal);
+    return equal ? &chunks_[place->chunk].items[place->at] : nullptr;
   }
 
   // Removes the element at `at` in chunk `chunk`, and the chunk when it empties.
   void EraseIn(size_t chunk, size_t at) {
-    std::vector<T>& elements = chunks_[chunk];
-    elements.erase(elements.begin() + static_cast<std::ptrdiff_t>(at));
-    if (elements.empty()) chunks_.erase(chunks_.begin() + static_cast<std::ptrdiff_t>(chunk));
+    Chunk& elements = chunks_[chunk];
+    elements.keys.erase(elements.keys.begin() + static_cast<std::ptrdiff_t>(at));
+    elements.items.erase(elements.items.begin() + static_cast<std::ptrdiff_t>(at));
+    if (elements.items.empty()) chunks_.erase(chunks_.begin() + static_cast<std::ptrdiff_t>(chunk));
     --size_;
     ForgetMark();
   }
@@ -223,8 +298,8 @@ class NameSorted {
   // Moves the mark to the chunk holding `index` (< size()).
   void Reach(size_t index) const {
     if (index < mark_base_) ForgetMark();
-    while (index - mark_base_ >= chunks_[mark_chunk_].size()) {
-      mark_base_ += chunks_[mark_chunk_].size();
+    while (index - mark_base_ >= chunks_[mark_chunk_].items.size()) {
+      mark_base_ += chunks_[mark_chunk_].items.size();
       ++mark_chunk_;
     }
   }
@@ -233,7 +308,7 @@ class NameSorted {
     mark_base_ = 0;
   }
 
-  std::vector<std::vector<T>> chunks_;  // none empty
+  std::vector<Chunk> chunks_;  // none empty
   size_t size_ = 0;
   // The chunk last reached by index, and the index of its first element.
   mutable size_t mark_chunk_ = 0;

@@ -173,4 +173,56 @@ TEST(NameSortedTest, ASortedAssignmentTakesInsertionsAfterIt) {
   EXPECT_EQ(sequence.LowerBound("x"), 0u);
 }
 
+// Names that agree in their first eight bytes, or end at them, are ordered by what follows;
+// names that differ there are ordered by their first differing byte, folded to upper case.
+TEST(NameSortedTest, NamesAroundTheirFirstEightBytesKeepTheFoldedByteOrder) {
+  const auto less = [](const std::string& a, const std::string& b) {
+    return w98::internal::CompareNoCase(a, b) < 0;
+  };
+  std::mt19937 random(8);
+  const std::string alphabet = "aAbB_[`{0~\xE9";
+  std::vector<std::string> names;
+  Sequence sequence;
+  for (int i = 0; i < 3000; ++i) {
+    std::string name(5 + random() % 7, 'x');  // 5 to 11 bytes: either side of eight
+    for (char& c : name) c = alphabet[random() % alphabet.size()];
+    if (i % 5 == 0 && !names.empty()) {
+      // Another name's first bytes in another case, with something else after them.
+      name = names[random() % names.size()].substr(0, 8) + name.substr(0, random() % 4);
+      for (char& c : name) c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+    }
+    bool inserted = false;
+    sequence.FindOrInsert(
+        name,
+        [&] {
+          return Item{name, i};
+        },
+        &inserted);
+    const bool known = std::any_of(names.begin(), names.end(), [&](const std::string& other) {
+      return w98::internal::EqualsNoCase(other, name);
+    });
+    ASSERT_EQ(inserted, !known) << name;
+    if (inserted) names.push_back(name);
+  }
+  // Hundreds of names that share their first eight bytes, across chunk splits.
+  std::vector<std::string> numbered;
+  for (int i = 1; i <= 400; ++i) numbered.push_back("RefControlFile" + std::to_string(i));
+  for (const char* tail : {"c", "a", "b"}) numbered.push_back(std::string(8, '\xFF') + tail);
+  std::shuffle(numbered.begin(), numbered.end(), random);
+  for (const std::string& name : numbered) {
+    sequence.Insert({name, 0});
+    names.push_back(name);
+  }
+  std::sort(names.begin(), names.end(), less);
+  EXPECT_EQ(ByIteration(sequence), names);
+  for (size_t i = 0; i < names.size(); ++i) {
+    std::string other_case = names[i];
+    for (char& c : other_case) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+    ASSERT_EQ(sequence.LowerBound(other_case), i) << other_case;
+    const Item* found = sequence.Find(other_case);
+    ASSERT_NE(found, nullptr) << other_case;
+    EXPECT_EQ(found->name, names[i]);
+  }
+}
+
 }  // namespace
