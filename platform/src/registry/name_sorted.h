@@ -195,8 +195,9 @@ class NameSorted {
     if (equal != nullptr) *equal = false;
     if (chunk == chunks_.end()) return {chunks_.size(), 0};
     const std::vector<std::uint64_t>& keys = chunk->keys;
-    // The names whose keys equal the name's lie together: [low, high). Most often there is at
-    // most one; numbered names ("RefControlFile1", "RefControlFile2", ...) share theirs.
+    // The names whose keys equal the name's lie together from `low` on. Most often there is at
+    // most one; numbered names ("RefControlFile1", "RefControlFile2", ...) share theirs, and
+    // only among those are names compared.
     size_t low = FirstNotBelow(keys.data(), keys.size(), key);
     if (low < keys.size() && keys[low] == key) {
       if (low + 1 == keys.size() || keys[low + 1] != key) {
