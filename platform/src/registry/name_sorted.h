@@ -14,7 +14,8 @@
 //
 // Beside its elements, a chunk keeps each name's sort key (SortKeyNoCase: its first eight
 // bytes folded, as one number). A search compares those numbers, which lie together in one or
-// two cache lines, and reads a name only where two keys are equal.
+// two cache lines, and reads a name only where two keys are equal. An element's name may
+// therefore change in case only (as when another process's commit spells it otherwise).
 #ifndef W98_SRC_REGISTRY_NAME_SORTED_H
 #define W98_SRC_REGISTRY_NAME_SORTED_H
 
