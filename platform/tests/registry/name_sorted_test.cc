@@ -189,7 +189,7 @@ TEST(NameSortedTest, NamesAroundTheirFirstEightBytesKeepTheFoldedByteOrder) {
     if (i % 5 == 0 && !names.empty()) {
       // Another name's first bytes in another case, with something else after them.
       name = names[random() % names.size()].substr(0, 8) + name.substr(0, random() % 4);
-      for (char& c : name) c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+      name = w98::internal::UpperCase(name);
     }
     bool inserted = false;
     sequence.FindOrInsert(
