@@ -76,6 +76,21 @@ W98API LONG WINAPI RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD
 W98API LONG WINAPI RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName,
                                  LPDWORD lpcchValueName, LPDWORD lpReserved, LPDWORD lpType,
                                  LPBYTE lpData, LPDWORD lpcbData);
+/* One entry of RegQueryMultipleValuesA: the name in, the data's size, place and type out. */
+typedef struct value_entA {
+  LPSTR ve_valuename;
+  DWORD ve_valuelen;
+  DWORD_PTR ve_valueptr;
+  DWORD ve_type;
+} VALENTA, *PVALENTA;
+/* Reads the named values of one key at once, all under one look at the key, so no write of
+ * another thread falls between them. The data are packed one after another into lpValueBuf, each
+ * entry pointing at its own; *ldwTotsize is the buffer's size in, the bytes used out. With
+ * lpValueBuf NULL, only the size needed is given back (ERROR_SUCCESS, as Windows 98 does); too
+ * small a buffer gives ERROR_MORE_DATA and the size needed. ERROR_FILE_NOT_FOUND when any of the
+ * values is missing: then neither the entries nor the buffer are touched. */
+W98API LONG WINAPI RegQueryMultipleValuesA(HKEY hKey, PVALENTA val_list, DWORD num_vals,
+                                           LPSTR lpValueBuf, LPDWORD ldwTotsize);
 W98API LONG WINAPI RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass,
                                     LPDWORD lpReserved, LPDWORD lpcSubKeys,
                                     LPDWORD lpcbMaxSubKeyLen, LPDWORD lpcbMaxClassLen,

@@ -2,6 +2,7 @@
 // error is left alone), bad handles give ERROR_BADKEY, RegDeleteKeyA removes a whole tree, and
 // access masks are ignored as Windows 95/98 ignore them.
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "core/api.h"
@@ -300,6 +301,55 @@ W98API LONG WINAPI RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName,
   }
   if (lpcbData) *lpcbData = size;
   return result;
+}
+
+W98API LONG WINAPI RegQueryMultipleValuesA(HKEY hKey, PVALENTA val_list, DWORD num_vals,
+                                           LPSTR lpValueBuf, LPDWORD ldwTotsize) {
+  w98::internal::EnterCall();
+  if (ldwTotsize == nullptr || (val_list == nullptr && num_vals != 0))
+    return ERROR_INVALID_PARAMETER;
+  KeyRef ref;
+  if (LONG err = w98::internal::ResolveKey(hKey, &ref)) return err;
+  std::lock_guard<std::mutex> lock(ref.hive->Mutex());
+  RegKey* key = nullptr;
+  if (!ref.users) {  // HKEY_USERS itself holds no values
+    key = LiveKey(ref);
+    if (!key) return ERROR_KEY_DELETED;
+  }
+  // Every value is found, and the total known, before anything is written.
+  constexpr DWORD kOnStack = 32;
+  const RegValue* on_stack[kOnStack];
+  std::vector<const RegValue*> on_heap;
+  const RegValue** found = on_stack;
+  if (num_vals > kOnStack) {
+    on_heap.resize(num_vals);
+    found = on_heap.data();
+  }
+  std::uint64_t total = 0;
+  for (DWORD i = 0; i < num_vals; ++i) {
+    found[i] = key ? key->FindValue(NameOf(val_list[i].ve_valuename)) : nullptr;
+    if (found[i] == nullptr) return ERROR_FILE_NOT_FOUND;
+    total += found[i]->data.size();
+  }
+  if (total > UINT32_MAX) return ERROR_TRANSFER_TOO_LONG;
+  const auto needed = static_cast<DWORD>(total);
+  if (lpValueBuf == nullptr || *ldwTotsize < needed) {
+    const bool sized = lpValueBuf == nullptr;
+    *ldwTotsize = needed;
+    return sized ? ERROR_SUCCESS : ERROR_MORE_DATA;
+  }
+  char* at = lpValueBuf;
+  for (DWORD i = 0; i < num_vals; ++i) {
+    const RegValue& value = *found[i];
+    const auto size = static_cast<DWORD>(value.data.size());
+    if (size != 0) std::memcpy(at, value.data.data(), size);
+    val_list[i].ve_valuelen = size;
+    val_list[i].ve_valueptr = reinterpret_cast<DWORD_PTR>(at);
+    val_list[i].ve_type = value.type;
+    at += size;
+  }
+  *ldwTotsize = needed;
+  return ERROR_SUCCESS;
 }
 
 W98API LONG WINAPI RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWORD,

@@ -259,6 +259,109 @@ TEST_F(RegApiTest, EnumerationBuffersAndEnd) {
   EXPECT_EQ(max_data, 7u);
 }
 
+// Several values read at once: packed one after another in the order asked, names in any case,
+// and nothing written at all when one is missing or the buffer is short.
+TEST_F(RegApiTest, MultipleValuesComeTogetherOrNotAtAll) {
+  SetString(key_, "Str", "foobar");
+  const DWORD number = 0x01020304;
+  ASSERT_EQ(RegSetValueExA(key_, "Num", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), 4),
+            ERROR_SUCCESS);
+  ASSERT_EQ(RegSetValueExA(key_, "Empty", 0, REG_BINARY, nullptr, 0), ERROR_SUCCESS);
+  SetString(key_, "", "default");
+  char n_num[] = "NUM", n_empty[] = "empty", n_str[] = "sTr", n_default[] = "", n_gone[] = "Gone";
+  const auto fresh = [&] {
+    std::vector<VALENTA> list;
+    for (char* name : {n_num, n_empty, n_str, n_default})
+      list.push_back(VALENTA{name, kSentinel, kSentinel, kSentinel});
+    return list;
+  };
+  constexpr DWORD kNeeded = 4 + 0 + 7 + 8;
+
+  // Without a buffer: the size needed, and success (Windows 98).
+  std::vector<VALENTA> list = fresh();
+  DWORD total = 0;
+  EXPECT_EQ(RegQueryMultipleValuesA(key_, list.data(), 4, nullptr, &total), ERROR_SUCCESS);
+  EXPECT_EQ(total, kNeeded);
+  EXPECT_EQ(list[0].ve_valuelen, kSentinel) << "entries are filled only with the data";
+
+  // One byte short: ERROR_MORE_DATA, the size needed, buffer and entries untouched.
+  char buffer[kNeeded + 4];
+  std::memset(buffer, 'x', sizeof buffer);
+  total = kNeeded - 1;
+  EXPECT_EQ(RegQueryMultipleValuesA(key_, list.data(), 4, buffer, &total), ERROR_MORE_DATA);
+  EXPECT_EQ(total, kNeeded);
+  EXPECT_EQ(buffer[0], 'x');
+  EXPECT_EQ(list[2].ve_type, kSentinel);
+
+  // Room enough: each entry points at its data inside the buffer, in the order asked.
+  total = sizeof buffer;
+  ASSERT_EQ(RegQueryMultipleValuesA(key_, list.data(), 4, buffer, &total), ERROR_SUCCESS);
+  EXPECT_EQ(total, kNeeded);
+  EXPECT_EQ(buffer[kNeeded], 'x') << "wrote past the data";
+  const DWORD types[] = {REG_DWORD, REG_BINARY, REG_SZ, REG_SZ};
+  const std::string data[] = {std::string("\x04\x03\x02\x01", 4), "", std::string("foobar\0", 7),
+                              std::string("default\0", 8)};
+  size_t offset = 0;
+  for (size_t i = 0; i < 4; ++i) {
+    EXPECT_EQ(list[i].ve_type, types[i]) << i;
+    ASSERT_EQ(list[i].ve_valuelen, data[i].size()) << i;
+    EXPECT_EQ(list[i].ve_valueptr, reinterpret_cast<DWORD_PTR>(buffer + offset)) << i;
+    EXPECT_EQ(std::string(buffer + offset, data[i].size()), data[i]) << i;
+    offset += data[i].size();
+  }
+
+  // One missing value fails the whole call and touches nothing.
+  list = fresh();
+  list[1].ve_valuename = n_gone;
+  std::memset(buffer, 'x', sizeof buffer);
+  total = sizeof buffer;
+  EXPECT_EQ(RegQueryMultipleValuesA(key_, list.data(), 4, buffer, &total), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(total, sizeof buffer);
+  EXPECT_EQ(buffer[0], 'x');
+  EXPECT_EQ(list[0].ve_valueptr, kSentinel);
+
+  // Nothing asked: success with nothing used.
+  total = sizeof buffer;
+  EXPECT_EQ(RegQueryMultipleValuesA(key_, nullptr, 0, buffer, &total), ERROR_SUCCESS);
+  EXPECT_EQ(total, 0u);
+  EXPECT_EQ(RegQueryMultipleValuesA(key_, list.data(), 4, buffer, nullptr),
+            ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(RegQueryMultipleValuesA(reinterpret_cast<HKEY>(0x1234), list.data(), 4, buffer, &total),
+            ERROR_BADKEY);
+}
+
+// More values than fit the call's own list on the stack, and a handle whose key was deleted.
+TEST_F(RegApiTest, MultipleValuesOfALargeKeyAndOfADeletedOne) {
+  HKEY many = nullptr;
+  ASSERT_EQ(RegCreateKeyA(key_, "Many", &many), ERROR_SUCCESS);
+  constexpr int kCount = 100;
+  std::vector<std::string> names;
+  for (int i = 0; i < kCount; ++i) {
+    names.push_back("Value" + std::to_string(i));
+    SetString(many, names.back().c_str(), std::string(static_cast<size_t>(i), 'a').c_str());
+  }
+  std::vector<VALENTA> list;
+  for (int i = kCount - 1; i >= 0; --i) list.push_back(VALENTA{names[i].data(), 0, 0, 0});
+  std::vector<char> buffer(kCount * (kCount + 1) / 2);
+  DWORD total = static_cast<DWORD>(buffer.size());
+  ASSERT_EQ(RegQueryMultipleValuesA(many, list.data(), kCount, buffer.data(), &total),
+            ERROR_SUCCESS);
+  EXPECT_EQ(total, buffer.size());
+  for (int i = 0; i < kCount; ++i) {
+    const int length = kCount - 1 - i;
+    const auto* at = reinterpret_cast<const char*>(list[i].ve_valueptr);
+    ASSERT_EQ(list[i].ve_valuelen, static_cast<DWORD>(length + 1)) << i;
+    EXPECT_EQ(std::string(at, static_cast<size_t>(length + 1)),
+              std::string(static_cast<size_t>(length), 'a') + '\0')
+        << i;
+  }
+  ASSERT_EQ(RegDeleteKeyA(key_, "Many"), ERROR_SUCCESS);
+  total = static_cast<DWORD>(buffer.size());
+  EXPECT_EQ(RegQueryMultipleValuesA(many, list.data(), 1, buffer.data(), &total),
+            ERROR_KEY_DELETED);
+  RegCloseKey(many);
+}
+
 TEST_F(RegApiTest, OtherRootsMapOntoTheTwoHives) {
   HKEY key = nullptr;
   ASSERT_EQ(RegCreateKeyA(HKEY_CLASSES_ROOT, ".txt", &key), ERROR_SUCCESS);
