@@ -55,6 +55,20 @@ class CText {
   const char* text_;
 };
 
+// How a value's data reads as a number (Section::ReadInt): exactly four bytes.
+std::optional<int> IntOf(std::string_view data) {
+  if (data.size() != sizeof(DWORD)) return std::nullopt;
+  DWORD number = 0;
+  std::memcpy(&number, data.data(), sizeof number);
+  return static_cast<int>(number);
+}
+
+// How a value's data reads as a text: REG_SZ or REG_EXPAND_SZ, up to the first NUL.
+std::optional<std::string_view> TextOf(DWORD type, std::string_view data) {
+  if (type != REG_SZ && type != REG_EXPAND_SZ) return std::nullopt;
+  return data.substr(0, data.find('\0'));
+}
+
 bool KeyExists(const std::string& path) {
   HKEY key = nullptr;
   if (RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
@@ -149,10 +163,9 @@ int Section::ReadInt(std::string_view value, int fallback) const {
   DWORD type = 0;
   DWORD size = sizeof number;
   if (RegQueryValueExA(key_, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&number),
-                       &size) != ERROR_SUCCESS ||
-      size != sizeof number)
+                       &size) != ERROR_SUCCESS)
     return fallback;
-  return static_cast<int>(number);
+  return IntOf(std::string_view(reinterpret_cast<const char*>(&number), size)).value_or(fallback);
 }
 
 std::optional<std::string_view> Section::QueryText(std::string_view value, char* small,
@@ -178,8 +191,69 @@ std::optional<std::string_view> Section::QueryText(std::string_view value, char*
   } else {
     return std::nullopt;
   }
-  if (type != REG_SZ && type != REG_EXPAND_SZ) return std::nullopt;
-  return data.substr(0, data.find('\0'));
+  return TextOf(type, data);
+}
+
+void ValueSet::Read(const Section& section, const char* const* names, size_t count) {
+  entries_.assign(count, Entry{});
+  if (section.key_ == nullptr || count == 0) return;
+  list_.resize(count);
+  for (size_t i = 0; i < count; ++i) list_[i] = VALENTA{const_cast<LPSTR>(names[i]), 0, 0, 0};
+  constexpr size_t kFirstSize = 4096;  // a file's dozen values take a few hundred bytes
+  if (data_.size() < kFirstSize) data_.resize(kFirstSize);
+  LONG rc = ERROR_MORE_DATA;
+  // A value that grows between the calls sends the read round again.
+  for (int attempt = 0; attempt < 4 && rc == ERROR_MORE_DATA; ++attempt) {
+    auto size = static_cast<DWORD>(data_.size());
+    rc = RegQueryMultipleValuesA(section.key_, list_.data(), static_cast<DWORD>(count),
+                                 data_.data(), &size);
+    if (rc == ERROR_MORE_DATA) data_.resize(size);
+  }
+  if (rc != ERROR_SUCCESS) {
+    ReadOneByOne(section.key_, names, count);
+    return;
+  }
+  for (size_t i = 0; i < count; ++i) {
+    const auto* at = reinterpret_cast<const char*>(list_[i].ve_valueptr);
+    entries_[i] =
+        Entry{true, list_[i].ve_type, static_cast<size_t>(at - data_.data()), list_[i].ve_valuelen};
+  }
+}
+
+void ValueSet::ReadOneByOne(HKEY key, const char* const* names, size_t count) {
+  data_.clear();
+  for (size_t i = 0; i < count; ++i) {
+    DWORD type = REG_NONE;
+    DWORD size = 0;
+    LONG rc = RegQueryValueExA(key, names[i], nullptr, &type, nullptr, &size);
+    for (int attempt = 0; attempt < 4 && rc == ERROR_SUCCESS; ++attempt) {
+      const size_t at = data_.size();
+      data_.resize(at + size);
+      rc = RegQueryValueExA(key, names[i], nullptr, &type,
+                            reinterpret_cast<BYTE*>(data_.data() + at), &size);
+      if (rc == ERROR_SUCCESS) {
+        data_.resize(at + size);
+        entries_[i] = Entry{true, type, at, size};
+        break;
+      }
+      data_.resize(at);
+      if (rc == ERROR_MORE_DATA) rc = ERROR_SUCCESS;  // grew since it was sized: again
+    }
+  }
+}
+
+int ValueSet::Int(size_t index, int fallback) const {
+  const Entry& entry = entries_[index];
+  return entry.found ? IntOf(Data(entry)).value_or(fallback) : fallback;
+}
+
+std::optional<std::string_view> ValueSet::Text(size_t index) const {
+  const Entry& entry = entries_[index];
+  return entry.found ? TextOf(entry.type, Data(entry)) : std::nullopt;
+}
+
+void ValueSet::TextField(size_t index, char* field, size_t size) const {
+  CopyTextField(field, size, Text(index).value_or(""));
 }
 
 std::string Section::ReadText(std::string_view value, std::string_view fallback) const {
@@ -283,8 +357,20 @@ std::vector<std::string> ReadList(const ListSpec& list) {
   std::vector<std::string> entries;
   if (count <= 0) return entries;
   entries.reserve(static_cast<size_t>(count));
-  for (int i = 0; i < count; ++i)
-    entries.push_back(section.ReadText(NumberedName(list.pattern, list.first + i)));
+  // Read in batches, one registry call each: a snapshot lists thousands of files.
+  constexpr int kBatch = 64;
+  ValueSet values;
+  std::vector<std::string> names;
+  std::vector<const char*> pointers;
+  for (int from = 0; from < count; from += kBatch) {
+    names.clear();
+    pointers.clear();
+    for (int i = from; i < count && i < from + kBatch; ++i)
+      names.push_back(NumberedName(list.pattern, list.first + i));
+    for (const std::string& name : names) pointers.push_back(name.c_str());
+    values.Read(section, pointers.data(), pointers.size());
+    for (size_t i = 0; i < names.size(); ++i) entries.emplace_back(values.Text(i).value_or(""));
+  }
   return entries;
 }
 

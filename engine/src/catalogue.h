@@ -144,7 +144,49 @@ class Section {
   std::optional<std::string_view> QueryText(std::string_view value, char* small, DWORD small_size,
                                             std::string& large) const;
 
+  friend class ValueSet;
   HKEY key_ = nullptr;
+};
+
+// Several values of one section read together: one registry call when all of them exist, one
+// call per value when some do not. A query reads a dozen values of every file it lists, and
+// each read here gives exactly what the Section read of the same value gives. Keep one set for
+// many sections, so that its buffers are reused. Use on one thread.
+class ValueSet {
+ public:
+  // Reads the `count` values named in `names` from `section`; the names need live only for the
+  // call. A section that is not ok() reads as if every value were missing.
+  void Read(const Section& section, const char* const* names, size_t count);
+  template <size_t N>
+  void Read(const Section& section, const char* const (&names)[N]) {
+    Read(section, names, N);
+  }
+
+  // The value at `index` of the names, as Section::ReadInt, ReadText and ReadTextField give it.
+  int Int(size_t index, int fallback = 0) const;
+  std::optional<std::string_view> Text(size_t index) const;
+  void TextField(size_t index, char* field, size_t size) const;
+  template <size_t N>
+  void TextField(size_t index, char (&field)[N]) const {
+    TextField(index, field, N);
+  }
+
+ private:
+  struct Entry {
+    bool found = false;
+    DWORD type = REG_NONE;
+    size_t offset = 0;  // in data_
+    size_t size = 0;
+  };
+  // Reads each value with a call of its own (when some are missing).
+  void ReadOneByOne(HKEY key, const char* const* names, size_t count);
+  std::string_view Data(const Entry& entry) const {
+    return {data_.data() + entry.offset, entry.size};
+  }
+
+  std::vector<VALENTA> list_;
+  std::vector<Entry> entries_;
+  std::string data_;
 };
 
 // Single-value accesses, each opening and closing its section.

@@ -1,5 +1,6 @@
 #include "queries.h"
 
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -9,7 +10,7 @@ namespace snapshot {
 namespace {
 
 // A Size text read as a number: decimal digits with an optional sign, else 0.
-int32_t ParseSize(const std::string& text) {
+int32_t ParseSize(std::string_view text) {
   size_t i = (!text.empty() && (text[0] == '-' || text[0] == '+')) ? 1 : 0;
   if (i == text.size() || text.size() - i > 10) return 0;
   long long value = 0;
@@ -35,22 +36,48 @@ void FillSnapshotRecord(SSImgRecord& record, std::string_view name) {
   record.userFileCount = ReadInt(name, cat::kUserFileList, cat::kFileCount, 0);
 }
 
-void FillFileRecord(SSFileRecord& record, const Profile& references, const std::string& key) {
+// The values of a stored version that its file record shows, read together, and their places
+// in that list.
+constexpr const char* kFileRecordValues[] = {
+    cat::kDate,      cat::kTime,         cat::kAttrib,
+    cat::kType,      cat::kOriginalPath, cat::kOriginalFileName,
+    cat::kStorePath, cat::kStoreDir,     cat::kAlias,
+    cat::kVersion,   cat::kRefCount,     cat::kSize};
+enum FileRecordValue : size_t {
+  kDateAt,
+  kTimeAt,
+  kAttribAt,
+  kTypeAt,
+  kOriginalPathAt,
+  kOriginalFileNameAt,
+  kStorePathAt,
+  kStoreDirAt,
+  kAliasAt,
+  kVersionAt,
+  kRefCountAt,
+  kSizeAt
+};
+static_assert(std::size(kFileRecordValues) == kSizeAt + 1);
+
+// Fills the record of the stored version `key`; `values` is reused from file to file.
+void FillFileRecord(SSFileRecord& record, const Profile& references, const std::string& key,
+                    ValueSet& values) {
   Section section(references, key);
+  values.Read(section, kFileRecordValues);
   CopyTextField(record.fileKey, key);
-  section.ReadTextField(cat::kDate, record.date);
-  section.ReadTextField(cat::kTime, record.time);
-  section.ReadTextField(cat::kAttrib, record.attributes);
-  section.ReadTextField(cat::kType, record.type);
-  section.ReadTextField(cat::kOriginalPath, record.sourceFolder);
-  section.ReadTextField(cat::kOriginalFileName, record.sourceName);
-  section.ReadTextField(cat::kStorePath, record.storePath);
-  section.ReadTextField(cat::kStoreDir, record.storeFolder);
-  section.ReadTextField(cat::kAlias, record.alias);
-  section.ReadTextField(cat::kVersion, record.version);
-  const int last = section.ReadInt(cat::kRefCount, 1);
+  values.TextField(kDateAt, record.date);
+  values.TextField(kTimeAt, record.time);
+  values.TextField(kAttribAt, record.attributes);
+  values.TextField(kTypeAt, record.type);
+  values.TextField(kOriginalPathAt, record.sourceFolder);
+  values.TextField(kOriginalFileNameAt, record.sourceName);
+  values.TextField(kStorePathAt, record.storePath);
+  values.TextField(kStoreDirAt, record.storeFolder);
+  values.TextField(kAliasAt, record.alias);
+  values.TextField(kVersionAt, record.version);
+  const int last = values.Int(kRefCountAt, 1);
   section.ReadTextField(NumberedName(cat::kRefControlFile, last), record.lastSnapshot);
-  record.size = ParseSize(section.ReadText(cat::kSize, "0"));
+  record.size = ParseSize(values.Text(kSizeAt).value_or("0"));
 }
 
 }  // namespace
@@ -82,7 +109,8 @@ LONG QuerySnapshotFileCount(std::string_view name) {
 LONG QuerySnapshotFiles(SSFileRecord* buffer, std::string_view name) {
   const std::vector<std::string> keys = ReadSnapshotFileKeys(name);
   const Profile references(cat::kReferences);
-  for (size_t i = 0; i < keys.size(); ++i) FillFileRecord(buffer[i], references, keys[i]);
+  ValueSet values;
+  for (size_t i = 0; i < keys.size(); ++i) FillFileRecord(buffer[i], references, keys[i], values);
   return static_cast<LONG>(keys.size());
 }
 
@@ -93,11 +121,12 @@ LONG QueryStoredVersionCount() {
 LONG QueryStoredVersions(std::string_view filter, SSFileRecord* buffer) {
   const std::vector<std::string> keys = ReadList(IndexList());
   const Profile references(cat::kReferences);
+  ValueSet values;
   LONG written = 0;
   for (const std::string& key : keys) {
     if (!filter.empty() && ReadText(cat::kReferences, key, cat::kOriginalFileName) != filter)
       continue;
-    FillFileRecord(buffer[written++], references, key);
+    FillFileRecord(buffer[written++], references, key, values);
   }
   return written;
 }

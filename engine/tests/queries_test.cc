@@ -212,6 +212,70 @@ TEST_F(QueriesTest, FilesMissingFromTheReferenceTableGiveEmptyRecords) {
   }
 }
 
+// A version's values are read together when all of them are there and one by one when one is
+// missing: both ways give the same record, including texts longer than the first buffer, texts
+// cut at a NUL, numbers where texts belong and a text where RefCount's number belongs.
+TEST_F(QueriesTest, ARecordReadsTheSameWhetherItsValuesComeTogetherOrOneByOne) {
+  const std::string key = "A.DLL|C://|77|19981115|120000";
+  AddVersion(key, "A.DLL", "77", {"19981110.S01", "19981115.S01"});
+  c::WriteText("cref.tab", key, "Date", "19981115");
+  c::WriteText("cref.tab", key, "Time", "120000");
+  c::WriteText("cref.tab", key, "Attrib", "A");
+  c::WriteInt("cref.tab", key, "Type", 7);
+  c::WriteText("cref.tab", key, "StorePath", std::string(5000, 'p'));
+  c::WriteText("cref.tab", key, "StoreDir", "C:\\WINDOWS\\ZEMO\\SNAPSHOT\\");
+  HKEY entry = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS,
+            RegOpenKeyA(HKEY_CURRENT_USER, ("Software\\Zemo\\Snapshot\\cref.tab\\" + key).c_str(),
+                        &entry));
+  const std::string cut("v1\0v2", 6);
+  ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(entry, "Version", 0, REG_EXPAND_SZ,
+                                          reinterpret_cast<const BYTE*>(cut.data()), 6));
+  const auto read = [] {
+    auto files = Sentinels<SSFileRecord>(1);
+    EXPECT_EQ(1, ListSSFiles("", files.data()));
+    return files[0];
+  };
+
+  const SSFileRecord together = read();
+  EXPECT_STREQ("19981115", together.date);
+  EXPECT_STREQ("", together.type) << "a number where a text belongs";
+  EXPECT_EQ(std::string(259, 'p'), together.storePath);
+  EXPECT_STREQ("v1", together.version);
+  EXPECT_STREQ("19981115.S01", together.lastSnapshot);
+  EXPECT_EQ(77, together.size);
+
+  ASSERT_EQ(ERROR_SUCCESS, RegDeleteValueA(entry, "Date"));
+  SSFileRecord one_by_one = read();
+  EXPECT_STREQ("", one_by_one.date);
+  std::memcpy(one_by_one.date, together.date, sizeof together.date);
+  EXPECT_EQ(0, std::memcmp(&one_by_one, &together, sizeof together));
+
+  // RefCount as a text reads as missing, so the last snapshot is RefControlFile1's.
+  c::WriteText("cref.tab", key, "RefCount", "2");
+  c::WriteText("cref.tab", key, "Date", "19981115");
+  EXPECT_STREQ("19981110.S01", read().lastSnapshot);
+  RegCloseKey(entry);
+}
+
+// A list is read in batches: a gap in a later batch reads as an empty entry in its place.
+TEST_F(QueriesTest, LongFileListsKeepTheirOrderAndTheirGaps) {
+  AddSnapshot(1, "19981115.S01", "", 1);
+  constexpr int kFiles = 150;
+  const auto file_key = [](int i) {
+    return "F" + std::to_string(i) + ".DLL|C://|1|19981115|120000";
+  };
+  for (int i = 0; i < kFiles; ++i)
+    if (i != 70)
+      c::WriteText("19981115.S01", "KernelFileList", "File" + std::to_string(i), file_key(i));
+  c::WriteInt("19981115.S01", "KernelFileList", "FileCount", kFiles);
+  auto files = Sentinels<SSFileRecord>(kFiles + 1);
+  ASSERT_EQ(kFiles, GetSSImgInfo(files.data(), "19981115.S01"));
+  for (int i = 0; i < kFiles; ++i)
+    EXPECT_EQ(i == 70 ? std::string() : file_key(i), files[static_cast<size_t>(i)].fileKey) << i;
+  EXPECT_TRUE(Untouched(files[kFiles]));
+}
+
 TEST_F(QueriesTest, StoredVersionsFilterByExactName) {
   AddVersion("SYSTEM.INI|C://WINDOWS//|9|19981115|120000", "SYSTEM.INI", "9", {"A"});
   AddVersion("system.ini|C://OLD//|9|19981115|120000", "system.ini", "9", {"A"});
