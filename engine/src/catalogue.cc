@@ -55,6 +55,23 @@ class CText {
   const char* text_;
 };
 
+// The data of the value `name` of `key`, with its type in `*type`: read into `small` (of
+// `small_size` bytes, not 0) when it fits there, else into `large`; nullopt when it is missing
+// or keeps growing while it is read.
+std::optional<std::string_view> QueryValue(HKEY key, const char* name, char* small,
+                                           DWORD small_size, std::string& large, DWORD* type) {
+  DWORD size = small_size;
+  LONG rc = RegQueryValueExA(key, name, nullptr, type, reinterpret_cast<BYTE*>(small), &size);
+  if (rc == ERROR_SUCCESS) return std::string_view(small, size);
+  // Larger than the small buffer: read it whole.
+  for (int attempt = 0; attempt < 4 && rc == ERROR_MORE_DATA; ++attempt) {
+    large.resize(size);
+    rc = RegQueryValueExA(key, name, nullptr, type, reinterpret_cast<BYTE*>(large.data()), &size);
+  }
+  if (rc != ERROR_SUCCESS) return std::nullopt;
+  return std::string_view(large.data(), size);
+}
+
 // How a value's data reads as a number (Section::ReadInt): exactly four bytes.
 std::optional<int> IntOf(std::string_view data) {
   if (data.size() != sizeof(DWORD)) return std::nullopt;
@@ -172,26 +189,10 @@ std::optional<std::string_view> Section::QueryText(std::string_view value, char*
                                                    DWORD small_size, std::string& large) const {
   if (key_ == nullptr) return std::nullopt;
   const CText name(value);
-  DWORD type = 0;
-  DWORD size = small_size;
-  LONG rc =
-      RegQueryValueExA(key_, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(small), &size);
-  std::string_view data;
-  if (rc == ERROR_SUCCESS) {
-    data = std::string_view(small, size);
-  } else if (rc == ERROR_MORE_DATA) {
-    // The value grew past the small buffer: read it whole.
-    for (int attempt = 0; attempt < 4 && rc == ERROR_MORE_DATA; ++attempt) {
-      large.resize(size);
-      rc = RegQueryValueExA(key_, name.c_str(), nullptr, &type,
-                            reinterpret_cast<BYTE*>(large.data()), &size);
-    }
-    if (rc != ERROR_SUCCESS) return std::nullopt;
-    data = std::string_view(large.data(), size);
-  } else {
-    return std::nullopt;
-  }
-  return TextOf(type, data);
+  DWORD type = REG_NONE;
+  const std::optional<std::string_view> data =
+      QueryValue(key_, name.c_str(), small, small_size, large, &type);
+  return data ? TextOf(type, *data) : std::nullopt;
 }
 
 void ValueSet::Read(const Section& section, const char* const* names, size_t count) {
@@ -222,23 +223,15 @@ void ValueSet::Read(const Section& section, const char* const* names, size_t cou
 
 void ValueSet::ReadOneByOne(HKEY key, const char* const* names, size_t count) {
   data_.clear();
+  char small[512];
+  std::string large;
   for (size_t i = 0; i < count; ++i) {
     DWORD type = REG_NONE;
-    DWORD size = 0;
-    LONG rc = RegQueryValueExA(key, names[i], nullptr, &type, nullptr, &size);
-    for (int attempt = 0; attempt < 4 && rc == ERROR_SUCCESS; ++attempt) {
-      const size_t at = data_.size();
-      data_.resize(at + size);
-      rc = RegQueryValueExA(key, names[i], nullptr, &type,
-                            reinterpret_cast<BYTE*>(data_.data() + at), &size);
-      if (rc == ERROR_SUCCESS) {
-        data_.resize(at + size);
-        entries_[i] = Entry{true, type, at, size};
-        break;
-      }
-      data_.resize(at);
-      if (rc == ERROR_MORE_DATA) rc = ERROR_SUCCESS;  // grew since it was sized: again
-    }
+    const std::optional<std::string_view> data =
+        QueryValue(key, names[i], small, sizeof small, large, &type);
+    if (!data) continue;
+    entries_[i] = Entry{true, type, data_.size(), data->size()};
+    data_.append(*data);
   }
 }
 
