@@ -334,9 +334,10 @@ W98API LONG WINAPI RegQueryMultipleValuesA(HKEY hKey, PVALENTA val_list, DWORD n
   if (total > UINT32_MAX) return ERROR_TRANSFER_TOO_LONG;
   const auto needed = static_cast<DWORD>(total);
   if (lpValueBuf == nullptr || *ldwTotsize < needed) {
-    const bool sized = lpValueBuf == nullptr;
+    // Without a buffer only the size is asked for (Windows 98 calls that a success).
+    const LONG result = lpValueBuf == nullptr ? ERROR_SUCCESS : ERROR_MORE_DATA;
     *ldwTotsize = needed;
-    return sized ? ERROR_SUCCESS : ERROR_MORE_DATA;
+    return result;
   }
   char* at = lpValueBuf;
   for (DWORD i = 0; i < num_vals; ++i) {
