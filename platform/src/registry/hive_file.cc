@@ -16,10 +16,13 @@ namespace {
 
 // PRAGMA application_id of a hive file ("W98R").
 constexpr int kApplicationId = 0x57393852;
-// Format 2 names a value's key by the key row's number; format 1 named it by its full path in
-// every value row and index entry, which made a hive about three times as large and a commit
-// about twice as costly. A format-1 file is converted when it is opened.
-constexpr int kFormat = 2;
+// Format 3 finds the values a commit changed through their keys: a key row carries the
+// generation of the last commit that wrote it or any of its values, and values have no index of
+// their own by generation. Format 2 kept such an index, which cost a commit of many values (a
+// base snapshot writes about 150,000) more than the values themselves; format 1 also named a
+// value's key by its full path in every value row and index entry, which made a hive about three
+// times as large. Files of both older formats are converted when they are opened.
+constexpr int kFormat = 3;
 // Commits whose stamps and deletions stay recorded; a process that last looked further back
 // reloads the whole hive.
 constexpr std::int64_t kKeptCommits = 4096;
@@ -49,8 +52,14 @@ constexpr const char* kKeyTables =
     "CREATE INDEX keys_gen ON keys(gen);"
     "CREATE TABLE vals(key INTEGER NOT NULL, fold TEXT NOT NULL, name TEXT NOT NULL,"
     " type INTEGER NOT NULL, data BLOB NOT NULL, gen INTEGER NOT NULL,"
-    " PRIMARY KEY(key, fold)) WITHOUT ROWID;"
-    "CREATE INDEX vals_gen ON vals(gen);";
+    " PRIMARY KEY(key, fold)) WITHOUT ROWID;";
+
+// Makes every key row's generation at least that of each of its values, which is how a reader
+// finds changed values (a format-2 file tagged only the values).
+constexpr const char* kKeysTakeTheirValuesGenerations =
+    "UPDATE keys SET gen = v.top"
+    " FROM (SELECT key, max(gen) AS top FROM vals GROUP BY key) AS v"
+    " WHERE v.key = keys.id AND v.top > keys.gen;";
 
 // Converts format-1 key and value tables (renamed to keys1 and vals1, their indexes dropped,
 // the current tables made), inside the caller's write transaction. A value whose key row is
@@ -236,7 +245,9 @@ LONG SchemaWork(const FileKind& kind, std::string* sql) {
     *sql = std::string(
                "ALTER TABLE keys RENAME TO keys1; ALTER TABLE vals RENAME TO vals1;"
                "DROP INDEX keys_gen; DROP INDEX vals_gen;") +
-           kKeyTables + kFromFormat1;
+           kKeyTables + kFromFormat1 + kKeysTakeTheirValuesGenerations;
+  } else if (kind.format == 2) {
+    *sql = std::string("DROP INDEX IF EXISTS vals_gen;") + kKeysTakeTheirValuesGenerations;
   } else if (kind.format == kFormat) {
     return ERROR_SUCCESS;
   } else {
@@ -399,8 +410,7 @@ int StepValues(sqlite3_stmt* st, const std::function<void(const ValueRow&)>& on_
 LONG HiveFile::LoadAll(const std::function<void(const KeyRow&)>& on_key,
                        const std::function<void(const ValueRow&)>& on_value) {
   sqlite3_stmt* keys = Prepare(kAllKeys, "SELECT path, name FROM keys ORDER BY path");
-  // Key by key in path order (CROSS JOIN keeps that order): left to itself, SQLite walks the
-  // generation index and looks up every value twice.
+  // Key by key (CROSS JOIN keeps the keys outside), each key's values by its primary key.
   sqlite3_stmt* vals = Prepare(kAllVals,
                                "SELECT k.path, v.name, v.type, v.data FROM keys k"
                                " CROSS JOIN vals v ON v.key = k.id");
@@ -456,9 +466,12 @@ LONG HiveFile::LoadSince(std::int64_t since, const std::function<void(const Tomb
       Prepare(kTombsSince, "SELECT kind, key, fold FROM tombs WHERE gen > ?1 ORDER BY gen");
   sqlite3_stmt* keys =
       Prepare(kKeysSince, "SELECT path, name FROM keys WHERE gen > ?1 ORDER BY path");
+  // The changed keys through their generation index, then each one's values in order: a key
+  // row is at least as new as each of its values.
   sqlite3_stmt* vals = Prepare(kValsSince,
-                               "SELECT k.path, v.name, v.type, v.data FROM vals v"
-                               " JOIN keys k ON k.id = v.key WHERE v.gen > ?1");
+                               "SELECT k.path, v.name, v.type, v.data FROM keys k"
+                               " CROSS JOIN vals v ON v.key = k.id"
+                               " WHERE k.gen > ?1 AND v.gen > ?1");
   if (tombs == nullptr || keys == nullptr || vals == nullptr) return Fail(sqlite3_errcode(db_));
   sqlite3_bind_int64(tombs, 1, since);
   sqlite3_bind_int64(keys, 1, since);
@@ -551,14 +564,22 @@ LONG HiveFile::KeyId(std::string_view path, std::int64_t gen, std::int64_t* id) 
     *id = key_id_.id;
     return ERROR_SUCCESS;
   }
-  sqlite3_stmt* st = Prepare(kKeyId, "SELECT id FROM keys WHERE path = ?1");
+  // The key row takes the generation of the values written to it (once a commit, as a key's
+  // values come together), so that readers find them.
+  sqlite3_stmt* st = Prepare(kKeyId, "UPDATE keys SET gen = ?2 WHERE path = ?1 RETURNING id");
   if (st == nullptr) return Fail(sqlite3_errcode(db_));
   BindText(st, 1, path, SQLITE_STATIC);
-  const int rc = sqlite3_step(st);
-  if (rc == SQLITE_ROW) *id = sqlite3_column_int64(st, 0);
+  sqlite3_bind_int64(st, 2, gen);
+  int rc = sqlite3_step(st);
+  const bool found = rc == SQLITE_ROW;
+  if (found) {
+    *id = sqlite3_column_int64(st, 0);
+    rc = sqlite3_step(st);  // the statement's end (path is unique)
+  }
   sqlite3_reset(st);
   sqlite3_clear_bindings(st);
-  if (rc == SQLITE_DONE) {
+  if (rc != SQLITE_DONE) return Fail(rc);
+  if (!found) {
     // A value always lives in a key: one missing from the file is made, named by its leaf
     // (EnsureKey then holds its number).
     const size_t cut = path.rfind('\\');
@@ -569,7 +590,6 @@ LONG HiveFile::KeyId(std::string_view path, std::int64_t gen, std::int64_t* id) 
     *id = key_id_.id;
     return ERROR_SUCCESS;
   }
-  if (rc != SQLITE_ROW) return Fail(rc);
   key_id_.known = true;
   key_id_.path.assign(path);
   key_id_.id = *id;

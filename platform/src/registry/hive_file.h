@@ -4,9 +4,10 @@
 // number, folded value name, name, type, bytes, generation), `tombs` (deleted trees and values
 // by folded path, by generation), `commits` (generation -> random stamp of recent commits) and the
 // one-row `hive` (last generation and its stamp). Every commit bumps the generation and tags the
-// rows it writes with it, so another process catches up by reading the rows newer than the
-// generation it last saw; the stamp of that generation tells it whether the file still has the
-// history it followed (after a restore it does not, and it reloads everything).
+// rows it writes with it, a key row also when the commit writes one of the key's values, so
+// another process catches up by reading the rows newer than the generation it last saw (the
+// values through their keys); the stamp of that generation tells it whether the file still has
+// the history it followed (after a restore it does not, and it reloads everything).
 //
 // The rollback journal (not WAL) keeps the database file itself complete whenever no commit
 // is in progress, so the file alone is the hive. Commits run with synchronous=FULL.
@@ -115,7 +116,8 @@ class HiveFile {
   sqlite3_stmt* Prepare(int slot, const char* sql);
   LONG Step(sqlite3_stmt* st);  // runs a statement that returns no rows, then resets it
   LONG Fail(int rc);
-  // The number of the key row at folded `path`, made (tagged `gen`) when the file lacks it.
+  // The number of the key row at folded `path`, which is tagged `gen` (and made when the file
+  // lacks it): the key of a value written in the commit of generation `gen`.
   LONG KeyId(std::string_view path, std::int64_t gen, std::int64_t* id);
   // Switches between the page cache of write transactions and the smaller one of reads.
   void UseWriteCache(bool use);

@@ -1,7 +1,8 @@
-// Hive files written by earlier builds: a hive of the older layout (values naming their key by
-// its path) is converted when it is opened, keeping every key, value and its history, and stays
-// usable afterwards; a hive of a layout this build does not know is refused and left as it is.
-// Two hive objects on one file merge each other's commits as two programs do.
+// Hive files written by earlier builds: a hive of an older layout (values naming their key by
+// its path; values indexed by generation) is converted when it is opened, keeping every key,
+// value and its history, and stays usable afterwards; a hive of a layout this build does not
+// know is refused and left as it is. Two hive objects on one file merge each other's commits as
+// two programs do.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -47,6 +48,34 @@ constexpr const char* kOlderRows =
     "INSERT INTO vals VALUES('SOFTWARE\\ZEMO', 'NAME', 'Name', 1,"
     " CAST('quill' || char(0) AS BLOB), 3);"
     "INSERT INTO vals VALUES('SOFTWARE\\ZEMO\\LOST', 'FOUND', 'Found', 4, x'01000000', 3);";
+
+// The layout before this one: values numbered by key, indexed by generation, and key rows
+// tagged only when they were made. "Software\Zemo" was made in commit 1; its values were written
+// in commits 2 and 3, the root's value in commit 3.
+constexpr const char* kLastLayout =
+    "CREATE TABLE hive(id INTEGER PRIMARY KEY CHECK (id = 1), gen INTEGER NOT NULL,"
+    " stamp INTEGER NOT NULL);"
+    "INSERT INTO hive VALUES(1, 3, 77);"
+    "CREATE TABLE commits(gen INTEGER PRIMARY KEY, stamp INTEGER NOT NULL);"
+    "INSERT INTO commits VALUES(0, 0); INSERT INTO commits VALUES(3, 77);"
+    "CREATE TABLE tombs(gen INTEGER NOT NULL, kind INTEGER NOT NULL, key TEXT NOT NULL,"
+    " fold TEXT NOT NULL);"
+    "CREATE INDEX tombs_gen ON tombs(gen);"
+    "CREATE TABLE keys(id INTEGER PRIMARY KEY, path TEXT NOT NULL UNIQUE, name TEXT NOT NULL,"
+    " gen INTEGER NOT NULL);"
+    "CREATE INDEX keys_gen ON keys(gen);"
+    "CREATE TABLE vals(key INTEGER NOT NULL, fold TEXT NOT NULL, name TEXT NOT NULL,"
+    " type INTEGER NOT NULL, data BLOB NOT NULL, gen INTEGER NOT NULL,"
+    " PRIMARY KEY(key, fold)) WITHOUT ROWID;"
+    "CREATE INDEX vals_gen ON vals(gen);"
+    "INSERT INTO keys VALUES(1, '', '', 1);"
+    "INSERT INTO keys VALUES(2, 'SOFTWARE', 'Software', 1);"
+    "INSERT INTO keys VALUES(3, 'SOFTWARE\\ZEMO', 'Zemo', 1);"
+    "INSERT INTO vals VALUES(1, 'ROOTVALUE', 'RootValue', 1, CAST('top' || char(0) AS BLOB), 3);"
+    "INSERT INTO vals VALUES(3, 'COUNT', 'Count', 4, x'07000000', 2);"
+    "INSERT INTO vals VALUES(3, 'NAME', 'Name', 1, CAST('quill' || char(0) AS BLOB), 3);"
+    "PRAGMA application_id=1463367762;"
+    "PRAGMA user_version=2;";
 
 bool ExecOn(const std::filesystem::path& file, const std::string& sql) {
   sqlite3* db = nullptr;
@@ -135,7 +164,7 @@ TEST_F(HiveFileTest, AnOlderLayoutIsConvertedKeepingEveryKeyValueAndItsHistory) 
     }
     ASSERT_EQ(ERROR_SUCCESS, hive.Commit());
   }
-  EXPECT_EQ("2", QueryOn(File(), "PRAGMA user_version"));
+  EXPECT_EQ("3", QueryOn(File(), "PRAGMA user_version"));
   EXPECT_EQ("ok", QueryOn(File(), "PRAGMA integrity_check"));
   EXPECT_EQ("0",
             QueryOn(File(), "SELECT count(*) FROM sqlite_master WHERE name IN ('keys1', 'vals1')"))
@@ -153,6 +182,53 @@ TEST_F(HiveFileTest, AnOlderLayoutIsConvertedKeepingEveryKeyValueAndItsHistory) 
   EXPECT_EQ("Fresh", fresh.name);
   EXPECT_EQ(1u, SeeKey(again, {}).values.size());
   EXPECT_TRUE(SeeKey(again, {"Software", "Zemo", "Lost"}).exists);
+}
+
+// A value written to a key made long before reaches another program through the key's row,
+// which each commit of one of its values tags anew; the file of the last layout, whose key rows
+// were tagged only when made, is converted to that rule when it is opened.
+TEST_F(HiveFileTest, TheLastLayoutIsConvertedAndItsOldKeysCarryTheirValuesChanges) {
+  using w98::internal::Hive;
+  ASSERT_TRUE(ExecOn(File(), kLastLayout));
+  Hive mine(File());
+  ASSERT_EQ(ERROR_SUCCESS, mine.Sync(true));
+  EXPECT_EQ("3", QueryOn(File(), "PRAGMA user_version"));
+  EXPECT_EQ("0", QueryOn(File(), "SELECT count(*) FROM sqlite_master WHERE name = 'vals_gen'"));
+  EXPECT_EQ("3", QueryOn(File(), "SELECT gen FROM keys WHERE path = 'SOFTWARE\\ZEMO'"))
+      << "a key is as new as its newest value";
+  EXPECT_EQ("1", QueryOn(File(), "SELECT gen FROM keys WHERE path = 'SOFTWARE'"));
+  EXPECT_EQ("ok", QueryOn(File(), "PRAGMA integrity_check"));
+  const KeySeen loaded = SeeKey(mine, {"Software", "Zemo"});
+  ASSERT_EQ(2u, loaded.values.size());
+  EXPECT_EQ(std::string("\x07\0\0\0", 4), loaded.values[0].second);
+
+  // Another program changes a value of the old key, adds one to it and changes the root's; this
+  // one catches up from the generation it had seen (not by loading everything again).
+  Hive theirs(File());
+  ASSERT_EQ(ERROR_SUCCESS, theirs.Sync(true));
+  {
+    std::lock_guard<std::mutex> lock(theirs.Mutex());
+    auto zemo = theirs.Find(theirs.Root(), {"Software", "Zemo"});
+    ASSERT_NE(nullptr, zemo);
+    theirs.SetValue(*zemo, "Count", REG_DWORD, std::string("\x09\0\0\0", 4));
+    theirs.SetValue(*zemo, "Added", REG_SZ, std::string("a", 2));
+    theirs.SetValue(theirs.Root(), "RootValue", REG_SZ, std::string("new", 4));
+  }
+  ASSERT_EQ(ERROR_SUCCESS, theirs.Commit());
+  EXPECT_EQ("4", QueryOn(File(), "SELECT gen FROM keys WHERE path = 'SOFTWARE\\ZEMO'"));
+  EXPECT_EQ("1", QueryOn(File(), "SELECT gen FROM keys WHERE path = 'SOFTWARE'"))
+      << "a key above a changed one keeps its generation";
+
+  ASSERT_EQ(ERROR_SUCCESS, mine.Sync(true));
+  const KeySeen zemo = SeeKey(mine, {"Software", "Zemo"});
+  ASSERT_EQ(3u, zemo.values.size());
+  EXPECT_EQ("Added", zemo.values[0].first);
+  EXPECT_EQ(std::string("a", 2), zemo.values[0].second);
+  EXPECT_EQ(std::string("\x09\0\0\0", 4), zemo.values[1].second);
+  EXPECT_EQ(std::string("quill", 6), zemo.values[2].second);
+  const KeySeen root = SeeKey(mine, {});
+  ASSERT_EQ(1u, root.values.size());
+  EXPECT_EQ(std::string("new", 4), root.values[0].second);
 }
 
 // The hive's root has no key of its own in the file; its values still need one to belong to.
