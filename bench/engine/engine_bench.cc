@@ -174,7 +174,7 @@ void ReadThrough(const fs::path& folder) {
 //
 // First it commits what the registry's writer has not written yet: a save's completion comes
 // before the last of its catalogue reaches the hive file, and that commit must not run beside
-// the next timed run (it slowed the cp -a after each save by a third, which flattered the
+// the next timed run (it slowed the cp -a after each save by about a fifth, which flattered the
 // save's ratio).
 //
 // Then it writes what earlier runs left in the page cache to the disk. The kernel of this

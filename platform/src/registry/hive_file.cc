@@ -19,9 +19,9 @@ constexpr int kApplicationId = 0x57393852;
 // Format 3 finds the values a commit changed through their keys: a key row carries the
 // generation of the last commit that wrote it or any of its values, and values have no index of
 // their own by generation. Format 2 kept such an index, which cost a commit of many values (a
-// base snapshot writes about 150,000) more than the values themselves; format 1 also named a
-// value's key by its full path in every value row and index entry, which made a hive about three
-// times as large. Files of both older formats are converted when they are opened.
+// base snapshot writes about 150,000) about as much as the values themselves; format 1 also
+// named a value's key by its full path in every value row and index entry, which made a hive
+// about three times as large. Files of both older formats are converted when they are opened.
 constexpr int kFormat = 3;
 // Commits whose stamps and deletions stay recorded; a process that last looked further back
 // reloads the whole hive.
