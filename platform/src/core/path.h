@@ -76,18 +76,19 @@ DWORD ResolveDosPath(std::string_view text, HostPath& out);
 // messages and for code that only reads).
 struct Location {
   char drive = 'C';
-  SharedFd folder;             // O_PATH descriptor of the folder holding the last component
-                               // (of the drive root itself for a root), perhaps shared with
-                               // other resolutions of the same folder
-  HostFileId folder_id;        // the identity of that folder
-  std::string leaf;            // on-disk name of the last component (as given when missing);
-                               // "." for a drive root
-  std::string dos;             // DOS path, existing components in on-disk spelling
-  std::filesystem::path host;  // host path of the same
-  bool exists = false;         // the last component exists (never true for a link)
-  bool is_root = false;        // the path is a drive's root
-  bool out_of_sight = false;   // the name is a file that w98 never shows nor opens
-  struct stat st {};           // the entry's status when it exists
+  SharedFd folder;            // O_PATH descriptor of the folder holding the last component
+                              // (of the drive root itself for a root), perhaps shared with
+                              // other resolutions of the same folder
+  HostFileId folder_id;       // the identity of that folder
+  std::string leaf;           // on-disk name of the last component (as given when missing);
+                              // "." for a drive root
+  std::string dos;            // DOS path, existing components in on-disk spelling
+  std::string host;           // host path of the same (a plain string: most callers never
+                              // use it, and a filesystem::path would split it at every call)
+  bool exists = false;        // the last component exists (never true for a link)
+  bool is_root = false;       // the path is a drive's root
+  bool out_of_sight = false;  // the name is a file that w98 never shows nor opens
+  struct stat st {};          // the entry's status when it exists
 
   bool IsDirectory() const { return exists && S_ISDIR(st.st_mode); }
   bool IsFile() const { return exists && S_ISREG(st.st_mode); }

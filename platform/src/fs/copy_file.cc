@@ -254,7 +254,8 @@ DWORD CopyFileImpl(LPCSTR existing, LPCSTR target, BOOL fail_if_exists) {
   if (!plain) {
     const std::string temp = TemporaryName();
     DWORD hive_error = ERROR_SUCCESS;
-    if (CopyHiveConsistently(from.host, to.host.parent_path() / temp, &hive_error)) {
+    if (CopyHiveConsistently(from.host, std::filesystem::path(to.host).parent_path() / temp,
+                             &hive_error)) {
       if (hive_error != ERROR_SUCCESS) return hive_error;
       copy.AdoptNamed(temp);
       struct stat copy_st {};
