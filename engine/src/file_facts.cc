@@ -1,8 +1,26 @@
 #include "file_facts.h"
 
-#include <cstdio>
+#include <string>
 
 namespace snapshot {
+namespace {
+
+// Appends `value` in `base` with at least `width` digits (zeros in front), as printf's "%0*d"
+// or "%0*X" would. These texts are made several times for every file a save stores, where
+// printf's formatting machinery cost more than the rest of the text work.
+void AppendDigits(std::string& out, unsigned long value, int width, unsigned base = 10) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  char digits[24];
+  int n = 0;
+  do {
+    digits[n++] = kDigits[value % base];
+    value /= base;
+  } while (value != 0);
+  while (n < width) digits[n++] = '0';
+  while (n > 0) out += digits[--n];
+}
+
+}  // namespace
 
 std::string FileKey(std::string_view name, std::string_view folder, std::string_view size_text,
                     std::string_view date_text, std::string_view time_text) {
@@ -24,10 +42,14 @@ std::string FileKey(std::string_view name, std::string_view folder, std::string_
 }
 
 std::string AliasName(unsigned long sequence, int year, int month) {
-  char buffer[32];
-  std::snprintf(buffer, sizeof buffer, "%08lX.%02d%01x", sequence, year % 100,
-                static_cast<unsigned>(month));
-  return buffer;
+  // "%08lX.%02d%01x": the month as one lower-case hex digit.
+  std::string alias;
+  alias.reserve(12);
+  AppendDigits(alias, sequence, 8, 16);
+  alias += '.';
+  AppendDigits(alias, static_cast<unsigned long>(year % 100), 2);
+  alias += "0123456789abcdef"[static_cast<unsigned>(month) & 0xF];
+  return alias;
 }
 
 std::string AttributeText(DWORD attributes) {
@@ -77,15 +99,19 @@ bool IsKernelFile(std::string_view name) {
 }
 
 std::string DateText(const SYSTEMTIME& time) {
-  char buffer[32];
-  std::snprintf(buffer, sizeof buffer, "%04d%02d%02d", time.wYear, time.wMonth, time.wDay);
-  return buffer;
+  std::string text;
+  AppendDigits(text, time.wYear, 4);
+  AppendDigits(text, time.wMonth, 2);
+  AppendDigits(text, time.wDay, 2);
+  return text;
 }
 
 std::string TimeText(const SYSTEMTIME& time) {
-  char buffer[32];
-  std::snprintf(buffer, sizeof buffer, "%02d%02d%02d", time.wHour, time.wMinute, time.wSecond);
-  return buffer;
+  std::string text;
+  AppendDigits(text, time.wHour, 2);
+  AppendDigits(text, time.wMinute, 2);
+  AppendDigits(text, time.wSecond, 2);
+  return text;
 }
 
 FileFacts DeriveFileFacts(const WIN32_FIND_DATAA& found, std::string_view folder) {
@@ -93,9 +119,7 @@ FileFacts DeriveFileFacts(const WIN32_FIND_DATAA& found, std::string_view folder
   facts.name = found.cFileName;
   facts.folder = std::string(folder);
   facts.path = facts.folder + facts.name;
-  char size[16];
-  std::snprintf(size, sizeof size, "%d", static_cast<int>(found.nFileSizeLow));
-  facts.size_text = size;
+  facts.size_text = std::to_string(static_cast<int>(found.nFileSizeLow));
   FILETIME local{};
   SYSTEMTIME when{};
   if (FileTimeToLocalFileTime(&found.ftLastWriteTime, &local) &&

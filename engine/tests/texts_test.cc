@@ -17,6 +17,22 @@ TEST(FileFacts, KeysAliasesAndAttributeTexts) {
   EXPECT_EQ("0000001A.98b", AliasName(26, 1998, 11));
   EXPECT_EQ("0001869F.01a", AliasName(99999, 2001, 10));
   EXPECT_EQ("00000000.00c", AliasName(0, 2000, 12));
+  // Dates and times are zero-padded to their widths, and a wider number is never cut.
+  SYSTEMTIME when{};
+  when.wYear = 1998;
+  when.wMonth = 3;
+  when.wDay = 5;
+  when.wHour = 7;
+  when.wMinute = 0;
+  when.wSecond = 9;
+  EXPECT_EQ("19980305", DateText(when));
+  EXPECT_EQ("070009", TimeText(when));
+  when.wYear = 30827;
+  when.wMonth = 12;
+  when.wDay = 31;
+  when.wHour = 23;
+  EXPECT_EQ("308271231", DateText(when));
+  EXPECT_EQ("230009", TimeText(when));
 
   struct Row {
     DWORD attributes;

@@ -3,7 +3,6 @@
 #include <sys/xattr.h>
 
 #include <cerrno>
-#include <cstdio>
 
 #include "fs/host_calls.h"
 
@@ -23,9 +22,12 @@ DWORD FromRecord(const char* value, ssize_t length, bool is_directory) {
 }  // namespace
 
 std::string EncodeDosAttributes(DWORD bits) {
-  char text[8];
-  std::snprintf(text, sizeof text, "0x%02X", static_cast<unsigned>(bits & kStoredAttributeBits));
-  return text;
+  // "0x" and two upper-case hex digits, which hold every stored bit. Written on every change
+  // of attributes, so without the formatting machinery of printf.
+  static_assert(kStoredAttributeBits <= 0xFF);
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  const unsigned stored = bits & kStoredAttributeBits;
+  return {'0', 'x', kHex[stored >> 4], kHex[stored & 0xF]};
 }
 
 std::optional<DWORD> DecodeDosAttributes(std::string_view value) {
