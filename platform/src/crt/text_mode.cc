@@ -21,11 +21,17 @@ ssize_t ReadSome(int fd, char* buffer, size_t count) {
 std::string ExpandLineEnds(std::string_view text) {
   std::string out;
   out.reserve(text.size() + text.size() / 16 + 2);
-  for (char c : text) {
-    if (c == '\n') out += '\r';
-    out += c;
+  // Line by line rather than character by character: batch files are written this way.
+  for (size_t from = 0;;) {
+    const size_t end = text.find('\n', from);
+    if (end == std::string_view::npos) {
+      out.append(text.substr(from));
+      return out;
+    }
+    out.append(text.substr(from, end - from));
+    out += "\r\n";
+    from = end + 1;
   }
-  return out;
 }
 
 long ReadText(int fd, char* buffer, size_t count) {
