@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace w98::internal {
@@ -51,16 +52,36 @@ FileSource::~FileSource() {
   if (fd_ >= 0) ::close(fd_);
 }
 
+long FileSource::ReadAt(std::uint64_t offset, char* out, size_t n) const {
+  size_t done = 0;
+  while (done < n) {
+    const ssize_t got = ::pread(fd_, out + done, n - done, static_cast<off_t>(offset + done));
+    if (got < 0) return -1;
+    if (got == 0) break;  // the file shrank under us
+    done += static_cast<size_t>(got);
+  }
+  return static_cast<long>(done);
+}
+
 bool FileSource::Read(std::uint64_t offset, void* out, size_t n) const {
   if (fd_ < 0 || offset > size_ || n > size_ - offset) return false;
-  auto* p = static_cast<char*>(out);
-  while (n > 0) {
-    const ssize_t got = ::pread(fd_, p, n, static_cast<off_t>(offset));
-    if (got <= 0) return false;  // the file shrank under us, or a read error
-    p += got;
-    offset += static_cast<std::uint64_t>(got);
-    n -= static_cast<size_t>(got);
+  if (n == 0) return true;
+  if (n > kWindow / 2) return ReadAt(offset, static_cast<char*>(out), n) == static_cast<long>(n);
+  const bool inside =
+      !window_.empty() && offset >= window_start_ && offset + n <= window_start_ + window_.size();
+  if (!inside) {
+    // A window from the 512-byte boundary at or before the read: fields just before it (a
+    // header read backwards, the entry before a directory's) come with it. It holds the whole
+    // read, since the read is at most half a window and starts within 512 bytes of it.
+    const std::uint64_t start = offset & ~std::uint64_t{511};
+    const size_t length = static_cast<size_t>(std::min<std::uint64_t>(kWindow, size_ - start));
+    window_.resize(length);
+    const long got = ReadAt(start, window_.data(), length);
+    window_.resize(got < 0 ? 0 : static_cast<size_t>(got));
+    window_start_ = start;
+    if (offset + n > start + window_.size()) return false;
   }
+  std::memcpy(out, window_.data() + (offset - window_start_), n);
   return true;
 }
 

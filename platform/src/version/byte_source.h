@@ -35,7 +35,10 @@ class MemorySource : public ByteSource {
   std::string_view bytes_;
 };
 
-// A host file read with pread; the descriptor is closed with the source.
+// A host file read with pread; the descriptor is closed with the source. A parser walks an
+// executable's headers a field at a time, so small reads are served from a window of the file
+// read in one call (a version resource costs a few reads instead of one per field); larger
+// reads go straight to the file. Use one object from one thread at a time.
 class FileSource : public ByteSource {
  public:
   // Opens `name` in the open folder `dir_fd` for reading, without following a link; Ok() is
@@ -49,9 +52,18 @@ class FileSource : public ByteSource {
   std::uint64_t Size() const override { return size_; }
   bool Read(std::uint64_t offset, void* out, size_t n) const override;
 
+  // The window's size; reads of more than half of it bypass it.
+  static constexpr size_t kWindow = 4096;
+
  private:
+  // Reads up to `n` bytes at `offset` into `out`, stopping early only at the end of the file;
+  // the count read, or -1 on an error.
+  long ReadAt(std::uint64_t offset, char* out, size_t n) const;
+
   int fd_ = -1;
   std::uint64_t size_ = 0;
+  mutable std::string window_;  // bytes of the file from window_start_ on (empty: none yet)
+  mutable std::uint64_t window_start_ = 0;
 };
 
 }  // namespace w98::internal
