@@ -143,6 +143,7 @@ DWORD Parse(std::string_view text, DosPath& out, Check check) {
         out = cwd;
     }
   }
+  out.parts.reserve(out.parts.size() + 8);  // one allocation for the usual depth
   size_t pos = 0;
   while (pos <= rest.size()) {
     size_t end = pos;
@@ -166,8 +167,7 @@ DWORD Parse(std::string_view text, DosPath& out, Check check) {
     if (end >= rest.size()) break;
     pos = end + 1;
   }
-  if (check == Check::kNames && out.ToString().size() >= MAX_PATH)
-    return ERROR_FILENAME_EXCED_RANGE;
+  if (check == Check::kNames && out.TextLength() >= MAX_PATH) return ERROR_FILENAME_EXCED_RANGE;
   return ERROR_SUCCESS;
 }
 
@@ -234,8 +234,16 @@ DWORD WalkFolders(int root_fd, char drive_folder, const std::vector<std::string>
 
 }  // namespace
 
+size_t DosPath::TextLength() const {
+  size_t length = 3;  // "C:\"
+  for (const std::string& part : parts) length += part.size();
+  return parts.empty() ? length : length + parts.size() - 1;
+}
+
 std::string DosPath::ToString() const {
-  std::string out(1, drive);
+  std::string out;
+  out.reserve(TextLength());
+  out += drive;
   out += ":\\";
   for (size_t i = 0; i < parts.size(); ++i) {
     if (i) out += '\\';

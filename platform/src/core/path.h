@@ -30,6 +30,8 @@ struct DosPath {
 
   // "C:\WINDOWS\WIN.INI"; the root alone is "C:\".
   std::string ToString() const;
+  // The length of ToString(), without building it.
+  size_t TextLength() const;
   bool IsRoot() const { return parts.empty(); }
 };
 

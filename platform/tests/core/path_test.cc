@@ -34,8 +34,16 @@ TEST(DosPath, ParsesAndFoldsDotsWithoutClimbingAboveTheRoot) {
     EXPECT_EQ(ParseDosPath(c.text, path), c.error) << c.text;
     if (c.error == ERROR_SUCCESS) {
       EXPECT_EQ(path.ToString(), c.expected) << c.text;
+      EXPECT_EQ(path.TextLength(), path.ToString().size()) << c.text;
     }
   }
+  // A path is refused from MAX_PATH characters on, counted as it is written out.
+  DosPath path;
+  const std::string longest = "C:\\" + std::string(200, 'a') + "\\" + std::string(55, 'b');
+  ASSERT_EQ(longest.size(), static_cast<size_t>(MAX_PATH - 1));
+  EXPECT_EQ(ParseDosPath(longest, path), static_cast<DWORD>(ERROR_SUCCESS));
+  EXPECT_EQ(ParseDosPath(longest + "b", path), static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE));
+  EXPECT_EQ(ParseDosPath(longest + "\\.\\", path), static_cast<DWORD>(ERROR_SUCCESS));
 }
 
 TEST(DosPath, ResolvesCaseInsensitivelyInsideTheMachineOnly) {
