@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 namespace w98::internal {
@@ -56,7 +57,10 @@ long FileSource::ReadAt(std::uint64_t offset, char* out, size_t n) const {
   size_t done = 0;
   while (done < n) {
     const ssize_t got = ::pread(fd_, out + done, n - done, static_cast<off_t>(offset + done));
-    if (got < 0) return -1;
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return -1;
+    }
     if (got == 0) break;  // the file shrank under us
     done += static_cast<size_t>(got);
   }
