@@ -18,21 +18,19 @@ TEST(FileFacts, KeysAliasesAndAttributeTexts) {
   EXPECT_EQ("0001869F.01a", AliasName(99999, 2001, 10));
   EXPECT_EQ("00000000.00c", AliasName(0, 2000, 12));
   // Dates and times are zero-padded to their widths, and a wider number is never cut.
-  SYSTEMTIME when{};
-  when.wYear = 1998;
-  when.wMonth = 3;
-  when.wDay = 5;
-  when.wHour = 7;
-  when.wMinute = 0;
-  when.wSecond = 9;
-  EXPECT_EQ("19980305", DateText(when));
-  EXPECT_EQ("070009", TimeText(when));
-  when.wYear = 30827;
-  when.wMonth = 12;
-  when.wDay = 31;
-  when.wHour = 23;
-  EXPECT_EQ("308271231", DateText(when));
-  EXPECT_EQ("230009", TimeText(when));
+  const auto at = [](WORD year, WORD month, WORD day, WORD hour) {
+    SYSTEMTIME when{};
+    when.wYear = year;
+    when.wMonth = month;
+    when.wDay = day;
+    when.wHour = hour;
+    when.wSecond = 9;
+    return when;
+  };
+  EXPECT_EQ("19980305", DateText(at(1998, 3, 5, 7)));
+  EXPECT_EQ("070009", TimeText(at(1998, 3, 5, 7)));
+  EXPECT_EQ("308271231", DateText(at(30827, 12, 31, 23)));
+  EXPECT_EQ("230009", TimeText(at(30827, 12, 31, 23)));
 
   struct Row {
     DWORD attributes;
