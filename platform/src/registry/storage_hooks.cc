@@ -67,8 +67,11 @@ bool IsRegistryHelperFile(std::string_view name) {
     if (name.size() > suffix.size() &&
         EqualsNoCase(name.substr(name.size() - suffix.size()), suffix))
       return true;
-  for (size_t i = 0; i + kCopyMark.size() <= name.size(); ++i)
-    if (EqualsNoCase(name.substr(i, kCopyMark.size()), kCopyMark)) return true;
+  // The mark begins with '~', which few names hold: only there is the rest compared. Every
+  // path call asks this of its leaf.
+  static_assert(kCopyMark.front() == '~');
+  for (size_t at = name.find('~'); at != std::string_view::npos; at = name.find('~', at + 1))
+    if (EqualsNoCase(name.substr(at, kCopyMark.size()), kCopyMark)) return true;
   return false;
 }
 

@@ -361,9 +361,10 @@ TEST_F(ProcessTest, AnOlderHiveCopiedBackIsWhatProgramsSee) {
 
 TEST(RegistryHelperFiles, AreRecognisedByName) {
   for (const char* name : {"SYSTEM.DAT-journal", "user.dat-JOURNAL", "USER.DAT-wal", "USER.DAT-shm",
-                           "USER.DAT~w98copy123.4"})
+                           "USER.DAT~w98copy123.4", "~W98COPY", "a~b~~w98Copy"})
     EXPECT_TRUE(w98::internal::IsRegistryHelperFile(name)) << name;
-  for (const char* name : {"SYSTEM.DAT", "journal", "-journal", "WIN.INI", "readme-wal.txt"})
+  for (const char* name : {"SYSTEM.DAT", "journal", "-journal", "WIN.INI", "readme-wal.txt",
+                           "PROGRA~1", "~w98cop", "w98copy", "x~w98cop~y"})
     EXPECT_FALSE(w98::internal::IsRegistryHelperFile(name)) << name;
 }
 
