@@ -436,16 +436,22 @@ Hive::Batch Hive::TakeBatch() {
 LONG Hive::WriteBatch(const Batch& batch, std::int64_t gen) {
   for (const auto& tree : batch.trees)
     if (LONG err = file_->DeleteTree(tree, gen)) return err;
-  std::string fold;
+  std::vector<std::string> folds;
+  std::vector<HiveFile::ValueWrite> writes;
   for (const auto& part : batch.keys) {
     for (const auto& d : part.deleted)
       if (LONG err = file_->DeleteValue(part.path, d, gen)) return err;
     for (const auto& link : part.chain)
       if (LONG err = file_->EnsureKey(link.first, link.second, gen)) return err;
-    for (const auto& v : part.values) {
-      fold = UpperCase(v.name);
-      if (LONG err = file_->PutValue(part.path, fold, v.name, v.type, v.data, gen)) return err;
+    // The folded names first: the writes below refer to them.
+    folds.clear();
+    for (const auto& v : part.values) folds.push_back(UpperCase(v.name));
+    writes.clear();
+    for (size_t i = 0; i < part.values.size(); ++i) {
+      const RegValue& v = part.values[i];
+      writes.push_back({folds[i], v.name, v.type, v.data});
     }
+    if (LONG err = file_->PutValues(part.path, writes.data(), writes.size(), gen)) return err;
   }
   return ERROR_SUCCESS;
 }

@@ -92,7 +92,6 @@ enum Slot {
   kInsTomb,
   kDelValue,
   kInsKey,
-  kPutValue,
   kSetHead,
   kInsCommit,
   kPrune,
@@ -299,6 +298,7 @@ LONG HiveFile::Open(const std::filesystem::path& file, std::unique_ptr<HiveFile>
 
 HiveFile::~HiveFile() {
   for (auto*& st : stmts_) sqlite3_finalize(st);
+  for (auto*& st : put_values_) sqlite3_finalize(st);
   sqlite3_close_v2(db_);
 }
 
@@ -596,22 +596,37 @@ LONG HiveFile::KeyId(std::string_view path, std::int64_t gen, std::int64_t* id) 
   return ERROR_SUCCESS;
 }
 
-LONG HiveFile::PutValue(std::string_view key, std::string_view fold, std::string_view name,
-                        DWORD type, std::string_view data, std::int64_t gen) {
+LONG HiveFile::PutValues(std::string_view key, const ValueWrite* values, size_t count,
+                         std::int64_t gen) {
+  if (count == 0) return ERROR_SUCCESS;
   std::int64_t id = 0;
   if (LONG err = KeyId(key, gen, &id)) return err;
-  sqlite3_stmt* st = Prepare(kPutValue,
-                             "INSERT OR REPLACE INTO vals(key, fold, name, type, data, gen)"
-                             " VALUES(?1, ?2, ?3, ?4, ?5, ?6)");
-  if (st == nullptr) return Fail(sqlite3_errcode(db_));
-  sqlite3_bind_int64(st, 1, id);
-  BindText(st, 2, fold, SQLITE_STATIC);
-  BindText(st, 3, name, SQLITE_STATIC);
-  sqlite3_bind_int64(st, 4, type);
-  sqlite3_bind_blob(st, 5, data.data() ? data.data() : "", static_cast<int>(data.size()),
-                    SQLITE_STATIC);
-  sqlite3_bind_int64(st, 6, gen);
-  return Step(st);
+  constexpr int kColumns = 6;  // key, fold, name, type, data, gen
+  while (count > 0) {
+    const size_t rows = std::min(count, kValuesPerStatement);
+    sqlite3_stmt*& st = put_values_[rows - 1];
+    if (st == nullptr) {
+      std::string sql = "INSERT OR REPLACE INTO vals(key, fold, name, type, data, gen) VALUES";
+      for (size_t row = 0; row < rows; ++row) sql += row == 0 ? "(?,?,?,?,?,?)" : ",(?,?,?,?,?,?)";
+      sqlite3_prepare_v3(db_, sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &st, nullptr);
+    }
+    if (st == nullptr) return Fail(sqlite3_errcode(db_));
+    for (size_t row = 0; row < rows; ++row) {
+      const ValueWrite& v = values[row];
+      const int at = static_cast<int>(row) * kColumns;
+      sqlite3_bind_int64(st, at + 1, id);
+      BindText(st, at + 2, v.fold, SQLITE_STATIC);
+      BindText(st, at + 3, v.name, SQLITE_STATIC);
+      sqlite3_bind_int64(st, at + 4, v.type);
+      sqlite3_bind_blob(st, at + 5, v.data.data() ? v.data.data() : "",
+                        static_cast<int>(v.data.size()), SQLITE_STATIC);
+      sqlite3_bind_int64(st, at + 6, gen);
+    }
+    if (LONG err = Step(st)) return err;
+    values += rows;
+    count -= rows;
+  }
+  return ERROR_SUCCESS;
 }
 
 LONG HiveFile::WriteHead(const HiveHead& head) {

@@ -102,8 +102,18 @@ class HiveFile {
   LONG DeleteTree(std::string_view path, std::int64_t gen);
   LONG DeleteValue(std::string_view key, std::string_view fold, std::int64_t gen);
   LONG EnsureKey(std::string_view path, std::string_view name, std::int64_t gen);
-  LONG PutValue(std::string_view key, std::string_view fold, std::string_view name, DWORD type,
-                std::string_view data, std::int64_t gen);
+  // One value of a key, as PutValues writes it: `fold` is its name upper-cased.
+  struct ValueWrite {
+    std::string_view fold;
+    std::string_view name;
+    DWORD type = 0;
+    std::string_view data;
+  };
+  // Writes `count` values of the key at folded `key` (made when the file lacks it), replacing
+  // those of the same folded names. A commit writes thousands: they go in statements of up to
+  // kValuesPerStatement rows each, which costs SQLite about a fifth less than a row apiece.
+  LONG PutValues(std::string_view key, const ValueWrite* values, size_t count, std::int64_t gen);
+  static constexpr size_t kValuesPerStatement = 16;
   // Records the commit as the new head and forgets history older than the kept window.
   LONG WriteHead(const HiveHead& head);
 
@@ -134,6 +144,8 @@ class HiveFile {
   } key_id_;
   static constexpr int kSlots = 25;
   sqlite3_stmt* stmts_[kSlots] = {};
+  // The value writes of 1 to kValuesPerStatement rows, prepared at first use.
+  sqlite3_stmt* put_values_[kValuesPerStatement] = {};
 };
 
 // Writes a complete copy of the SQLite database `source` (opened read-write so that SQLite

@@ -8,6 +8,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -252,6 +253,44 @@ TEST_F(HiveFileTest, ValuesOfTheRootComeBackWithoutAKeyOfTheirOwn) {
   std::lock_guard<std::mutex> lock(again.Mutex());
   ASSERT_EQ(1u, again.Root().children.size()) << "no key named \"\" beside Below";
   EXPECT_EQ("Below", again.Root().children[0]->name);
+}
+
+// A commit writes a key's values several rows to a statement: a key of more values than one
+// statement takes, then a second commit that changes some of them and adds more, all come back
+// exactly, each value once.
+TEST_F(HiveFileTest, EveryValueOfAKeyWithManyComesBackOnce) {
+  using w98::internal::Hive;
+  const auto text = [](int i, int round) {
+    // Empty, short and long data, and bytes that are no text.
+    if (i % 7 == 0) return std::string();
+    return std::string(static_cast<size_t>(i % 5) * 20 + 1, static_cast<char>('a' + i % 26)) +
+           std::string(1, '\0') + std::to_string(i * 100 + round);
+  };
+  const auto fill = [&](Hive& hive, int first, int last, int round) {
+    std::lock_guard<std::mutex> lock(hive.Mutex());
+    bool created = false;
+    auto key = hive.Create(hive.Root(), {"Software", "Many"}, &created);
+    for (int i = first; i < last; ++i)
+      hive.SetValue(*key, "Value" + std::to_string(i), REG_BINARY, text(i, round));
+  };
+  {
+    Hive hive(File());
+    ASSERT_EQ(ERROR_SUCCESS, hive.Sync(true));
+    fill(hive, 0, 37, 1);
+    ASSERT_EQ(ERROR_SUCCESS, hive.Commit());
+    fill(hive, 20, 60, 2);  // 17 changed, 23 new
+    ASSERT_EQ(ERROR_SUCCESS, hive.Commit());
+  }
+  Hive again(File());
+  ASSERT_EQ(ERROR_SUCCESS, again.Sync(true));
+  const KeySeen seen = SeeKey(again, {"Software", "Many"});
+  ASSERT_EQ(60u, seen.values.size());
+  std::map<std::string, std::string> by_name(seen.values.begin(), seen.values.end());
+  for (int i = 0; i < 60; ++i)
+    EXPECT_EQ(text(i, i < 20 ? 1 : 2), by_name["Value" + std::to_string(i)]) << i;
+  EXPECT_EQ("60", QueryOn(File(),
+                          "SELECT count(*) FROM vals v JOIN keys k ON k.id = v.key"
+                          " WHERE k.path = 'SOFTWARE\\MANY'"));
 }
 
 // Two programs on one hive file: what the other commits reaches this one at its next look,
