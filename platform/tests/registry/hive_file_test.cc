@@ -1,8 +1,8 @@
 // Hive files written by earlier builds: a hive of an older layout (values naming their key by
 // its path; values indexed by generation) is converted when it is opened, keeping every key,
 // value and its history, and stays usable afterwards; a hive of a layout this build does not
-// know is refused and left as it is. Two hive objects on one file merge each other's commits as
-// two programs do.
+// know is refused and left as it is. Commits write every value of a key exactly, however many
+// it has. Two hive objects on one file merge each other's commits as two programs do.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
