@@ -307,9 +307,12 @@ LONG HiveFile::Exec(const char* sql) {
 }
 
 sqlite3_stmt* HiveFile::Prepare(int slot, const char* sql) {
-  if (stmts_[slot] == nullptr)
-    sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &stmts_[slot], nullptr);
-  return stmts_[slot];
+  return PrepareOnce(stmts_[slot], sql);
+}
+
+sqlite3_stmt* HiveFile::PrepareOnce(sqlite3_stmt*& st, const char* sql) {
+  if (st == nullptr) sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &st, nullptr);
+  return st;
 }
 
 LONG HiveFile::Step(sqlite3_stmt* st) {
@@ -604,11 +607,11 @@ LONG HiveFile::PutValues(std::string_view key, const ValueWrite* values, size_t 
   constexpr int kColumns = 6;  // key, fold, name, type, data, gen
   while (count > 0) {
     const size_t rows = std::min(count, kValuesPerStatement);
-    sqlite3_stmt*& st = put_values_[rows - 1];
+    sqlite3_stmt* st = put_values_[rows - 1];
     if (st == nullptr) {
       std::string sql = "INSERT OR REPLACE INTO vals(key, fold, name, type, data, gen) VALUES";
       for (size_t row = 0; row < rows; ++row) sql += row == 0 ? "(?,?,?,?,?,?)" : ",(?,?,?,?,?,?)";
-      sqlite3_prepare_v3(db_, sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &st, nullptr);
+      st = PrepareOnce(put_values_[rows - 1], sql.c_str());
     }
     if (st == nullptr) return Fail(sqlite3_errcode(db_));
     for (size_t row = 0; row < rows; ++row) {

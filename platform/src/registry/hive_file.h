@@ -125,6 +125,8 @@ class HiveFile {
   HiveFile() = default;
   LONG Exec(const char* sql);
   sqlite3_stmt* Prepare(int slot, const char* sql);
+  // `st`, compiled from `sql` when it is not yet (nullptr when that fails).
+  sqlite3_stmt* PrepareOnce(sqlite3_stmt*& st, const char* sql);
   LONG Step(sqlite3_stmt* st);  // runs a statement that returns no rows, then resets it
   LONG Fail(int rc);
   // The number of the key row at folded `path`, which is tagged `gen` (and made when the file
