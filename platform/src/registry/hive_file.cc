@@ -100,6 +100,7 @@ enum Slot {
   kValsAt,
   kValsBelow,
   kKeyId,
+  kSlotCount,  // not a statement: how many there are
 };
 
 LONG MapError(int rc) {
@@ -307,6 +308,7 @@ LONG HiveFile::Exec(const char* sql) {
 }
 
 sqlite3_stmt* HiveFile::Prepare(int slot, const char* sql) {
+  static_assert(kSlotCount == kSlots, "one statement slot for each Slot");
   return PrepareOnce(stmts_[slot], sql);
 }
 
